@@ -1,0 +1,25 @@
+# The two commands of the README. Both install what is missing, then build an optimised build.
+BUILD_DIR := build
+JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test build deps bench fuzz clean
+
+run: build
+	@scripts/run.sh $(BUILD_DIR)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure
+
+build: deps
+	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release; fi
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+deps:
+	@scripts/install-deps.sh
+
+bench: build
+	@for b in $(BUILD_DIR)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD_DIR)

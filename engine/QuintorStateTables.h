@@ -1,0 +1,38 @@
+// Dense per-game-state tables of doubles (-1.0 = not yet known) and their .gstbl files: the raw
+// little-endian image of the 786,432 entries, nothing else.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "concepts/QuintorConcepts.h"
+
+namespace quintor {
+
+constexpr int NGameStates = 786432;
+constexpr std::size_t GameStateTableBytes = std::size_t(NGameStates) * sizeof(double);
+
+inline constexpr const char* OptimalTableFileName = "OptEScore-Official.gstbl";
+inline constexpr const char* VarianceTableFileName = "OptEScore-Official-V.gstbl";
+
+using GameStateTable = std::vector<double>;   // always NGameStates entries
+
+// Entry index by the strides of the file format; RangeError for a need above 63 or the chip
+// held while the Quintor box is free.
+int GameStateIndex(const GameState& g);
+// The inverse: the game state of an entry index (RangeError outside 0..786431).
+GameState GameStateOfIndex(int index);
+
+void InitGameStateTable(GameStateTable& table);   // sizes it and sets every entry to -1.0
+int CountKnownEntries(const GameStateTable& table);
+inline bool IsKnown(double v) { return v >= 0.0; }
+
+// Both write their run-log line first. Saving replaces the file atomically (a failed save leaves
+// the old file intact). Loading raises IOError naming the file and the fault for a missing,
+// unreadable or short file, or one holding a NaN or infinite entry; bytes past the table are
+// ignored. Throws before touching table when the file is bad.
+void SaveGameStateTable(const std::string& fileName, const GameStateTable& table);
+void LoadGameStateTable(const std::string& fileName, GameStateTable& table);
+
+}  // namespace quintor
