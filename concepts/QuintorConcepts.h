@@ -70,6 +70,7 @@ struct ScoreTblEntry {
 namespace detail {
 extern std::array<ScoreTblEntry, NFiveDiceBags> scoreTbl;   // index: bag rank - 210
 extern ScoreCard maxScoreCard;
+void InitScoreTables();   // part of InitQuintorConcepts
 }
 inline const ScoreTblEntry& ScoreTbl(ValueBagRank r) {
     return detail::scoreTbl[CheckFiveDiceBagRank(r) - NValueBag4Ranks];
