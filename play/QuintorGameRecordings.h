@@ -1,0 +1,40 @@
+// The record of one game's choices and the "Game Details and Analysis" report written from it.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/QuintorEventLists.h"
+
+namespace quintor {
+
+constexpr int MaxGameRecordingIndex = 65;
+
+struct GameRecordingEntry {
+    GameState gameState;   // before the choice
+    Points total = 0;      // total score before the choice
+    TurnState turnState;   // always in phase ToChoose
+    Event event;           // a Keeping or a Scoring (arg = points gained) choice
+};
+
+// A plain value; entries 0..len-1 are in use.
+struct GameRecording {
+    int len = 0;
+    std::array<GameRecordingEntry, MaxGameRecordingIndex> entry;
+};
+
+void InitGameRecording(GameRecording& rec);
+// Appends one choice; the recording must have room and ts must be in phase ToChoose (failed
+// checks otherwise). RangeError for a total outside 0..1575.
+void ExtendGameRecording(GameRecording& rec, const GameState& gs, int total, const Event& e,
+                         const TurnState& ts);
+
+// Appends the report of the recorded game. With analysis every choice is compared with the best
+// option of strategy (whose short name heads the reference columns); without it only the game
+// details are written and strategy is not used.
+void WriteGameAnalysis(std::vector<std::string>& lines, const GameRecording& rec,
+                       const std::string& playerName, const QuintorRulesState* rules,
+                       bool analysis, QuintorStrategyState* strategy);
+
+}  // namespace quintor

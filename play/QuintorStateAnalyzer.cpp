@@ -1,0 +1,206 @@
+#include "play/QuintorStateAnalyzer.h"
+
+
+#include "core/GeneralStuff.h"
+
+namespace quintor {
+
+namespace {
+
+// One letter per score-card row, in ScoreItem order; the first thirteen are the categories.
+constexpr std::string_view AspectLetter = "123456TFHSLQCUEGZJX";
+
+bool AtEnd(std::string_view text, int pos) { return pos > static_cast<int>(text.size()); }
+char At(std::string_view text, int pos) { return text[static_cast<std::size_t>(pos - 1)]; }
+bool IsBlank(char c) { return c == ' ' || c == ',' || c == '_'; }
+bool IsDelimiter(char c) { return c == ';' || c == ':'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDie(char c) { return c >= '1' && c <= '6'; }
+
+}  // namespace
+
+void SkipBlanks(std::string_view text, int& pos) {
+    while (!AtEnd(text, pos) && IsBlank(At(text, pos))) ++pos;
+}
+
+void ParseAspect(ScoreItem& item, std::string_view text, int& pos, std::string& err) {
+    if (!err.empty()) return;
+    SkipBlanks(text, pos);
+    if (AtEnd(text, pos)) {   // callers never get here; a message beats reading past the text
+        err = "Invalid aspect";
+        return;
+    }
+    const std::size_t k = AspectLetter.find(UpCase(At(text, pos)));
+    if (k == std::string_view::npos) {
+        err = "Invalid aspect";
+        return;
+    }
+    item = static_cast<ScoreItem>(k);
+    ++pos;
+}
+
+void ParseFreeSet(CategorySet& free, std::string_view text, int& pos, std::string& err) {
+    if (!err.empty()) return;
+    free = 0;
+    SkipBlanks(text, pos);
+    while (!AtEnd(text, pos) && !IsDelimiter(At(text, pos))) {
+        ScoreItem item = 0;
+        ParseAspect(item, text, pos, err);
+        if (!err.empty()) return;
+        if (item >= NCategories) {
+            err = "Aspect out of range";
+            --pos;
+            return;
+        }
+        free = WithCategory(free, item);
+        SkipBlanks(text, pos);
+    }
+    if (!AtEnd(text, pos)) ++pos;
+}
+
+void ParseNumber(int& n, int lo, int hi, std::string& err, int& pos, std::string_view text,
+                 std::string_view what) {
+    if (!err.empty()) return;
+    SkipBlanks(text, pos);
+    n = 0;
+    if (AtEnd(text, pos) || !IsDigit(At(text, pos))) {
+        err = "Digit expected for " + std::string(what);
+        return;
+    }
+    while (!AtEnd(text, pos) && IsDigit(At(text, pos))) {
+        n = n * 10 + DigitValue(At(text, pos));
+        if (n > hi) {
+            err = Format("%.*s > %d", static_cast<int>(what.size()), what.data(), hi);
+            return;
+        }
+        ++pos;
+    }
+    if (n < lo) err = Format("%.*s < %d", static_cast<int>(what.size()), what.data(), lo);
+}
+
+void ParseGameState(GameState& gs, std::string_view text, int& pos, std::string& err) {
+    ParseFreeSet(gs.free, text, pos, err);
+    int need = 0;
+    ParseNumber(need, 0, MaxBonusThreshold, err, pos, text, "Upper Section Need");
+    if (!err.empty()) return;
+    gs.need = static_cast<std::uint16_t>(need);
+    SkipBlanks(text, pos);
+    if (!AtEnd(text, pos) && (At(text, pos) == '+' || At(text, pos) == '-')) {
+        gs.chip = At(text, pos) == '+';
+        ++pos;
+    } else {
+        err = "Chip (+ or -) expected";
+    }
+}
+
+void ParseDice(ValueList& dice, std::string_view text, int& pos, std::string& err) {
+    if (!err.empty()) return;
+    dice = EmptyValueList;
+    SkipBlanks(text, pos);
+    while (!AtEnd(text, pos) && dice.siz < NDice) {
+        const char c = At(text, pos);
+        if (IsDelimiter(c)) break;
+        if (!IsDie(c)) {
+            err = "Dice value or delimiter (;) expected";
+            return;
+        }
+        ExtendValueList(dice, DigitValue(c), 1);
+        ++pos;
+        SkipBlanks(text, pos);
+    }
+    if (dice.siz == NDice && !AtEnd(text, pos) && !IsDelimiter(At(text, pos))) {
+        err = IsDie(At(text, pos)) ? "Too many dice values" : "Delimiter (;) expected";
+        return;
+    }
+    if (!AtEnd(text, pos)) ++pos;
+}
+
+void ParseTurnState(TurnState& ts, ValueList& dice, std::string_view text, int& pos,
+                    std::string& err) {
+    ParseDice(dice, text, pos, err);
+    int rolls = 0;
+    ParseNumber(rolls, 0, NRollsPerTurn, err, pos, text, "Rolls left");
+    if (!err.empty()) return;
+    ts.rollsLeft = static_cast<std::uint8_t>(rolls);
+    if (rolls == NRollsPerTurn && dice.siz > 0) {
+        err = "Before first roll, no dice can be kept";
+        return;
+    }
+    if (rolls == 0 && dice.siz < NDice) {
+        err = "After last roll, no dice may re-rolled";
+        return;
+    }
+    ValueBag bag;
+    ValueBagFromValueList(bag, dice);
+    ts.phase = dice.siz == NDice ? ToChoose : ToRoll;
+    ts.dice = RankFromValueBag(bag);
+}
+
+bool ReadAbstractState(std::string_view text, AbstractState& state) {
+    state.text = TrimStr(text);
+    state.error.clear();
+    state.pos = 1;
+    const std::string_view t = state.text;
+    ParseGameState(state.gameState, t, state.pos, state.error);
+    int total = 0;
+    ParseNumber(total, 0, MaxPoints, state.error, state.pos, t, "Total score so far");
+    if (state.error.empty()) state.total = static_cast<Points>(total);
+    ParseTurnState(state.turnState, state.dice, t, state.pos, state.error);
+    if (state.error.empty() && !AtEnd(t, state.pos)) state.error = "Extra characters at end";
+    return state.ok();
+}
+
+std::string AbstractStateText(const GameState& gs, std::string_view totalText,
+                              std::string_view diceText, int rollsLeft) {
+    return Format("%s%.*s  %.*s;%d", GameStateToString(gs).c_str(),
+                  static_cast<int>(totalText.size()), totalText.data(),
+                  static_cast<int>(diceText.size()), diceText.data(), rollsLeft);
+}
+
+std::string AbstractStateText(const GameState& gs, int total, const TurnState& ts,
+                              const ValueList& shownDice) {
+    const bool turnStart = ts.rollsLeft == NRollsPerTurn && ts.phase == ToRoll;
+    return AbstractStateText(gs, IntToStrW(total, 4),
+                             turnStart ? "" : ValueListToString(shownDice, false), ts.rollsLeft);
+}
+
+void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueList& dice,
+                bool withHeader) {
+    if (withHeader) {
+        lines.push_back(Format("List of expected final scores for %d events in", list.len));
+        lines.push_back(Format("  game state: %s", GameStateToString(list.gameState).c_str()));
+        lines.push_back(
+            Format("  turn state: %s", TurnStateToString(list.turnState, true, true).c_str()));
+        lines.emplace_back();
+    } else {
+        lines.push_back(Format("%d options", list.len));
+    }
+    for (int i = 0; i < list.len; ++i) {
+        const EListEntry& entry = list.entry[static_cast<std::size_t>(i)];
+        std::string line = EventToOptionText(entry.event, dice) + Format("%7.2f", entry.expected);
+        if (entry.sd >= 0.0) line += Format(" +/- %1.0f", entry.sd);
+        lines.push_back(std::move(line));
+    }
+}
+
+bool Advise(std::vector<std::string>& lines, std::string_view text, QuintorStrategyState* S) {
+    AbstractState state;
+    if (!ReadAbstractState(text, state)) {
+        lines.push_back(Format("Error in Abstract Quintor State at position %d", state.pos));
+        lines.push_back(state.text);
+        lines.push_back(Format("%*s", state.pos, "^"));
+        lines.push_back(state.error);
+        return false;
+    }
+    if (S == nullptr) S = OptimalStrategy;
+    EList list;
+    if (state.turnState.phase == ToRoll)
+        ListRollOutcomes(list, S, state.gameState, state.total, state.turnState);
+    else
+        ListChoiceOptions(list, S, state.gameState, state.total, state.turnState);
+    SortEList(list);
+    WriteEList(lines, list, state.dice, false);
+    return true;
+}
+
+}  // namespace quintor

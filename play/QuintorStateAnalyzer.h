@@ -1,0 +1,59 @@
+// The abstract state text "<Game State> <Total> <Turn State>": its reader with messages and
+// 1-based positions, its written form, the option listing and the advisor's analysis text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/QuintorEventLists.h"
+
+namespace quintor {
+
+// Every Parse step does nothing once err is set, so the first error and its position stand.
+// Positions are 1-based; text.size() + 1 is the end of the text. No step reads outside the text.
+void SkipBlanks(std::string_view text, int& pos);
+void ParseAspect(ScoreItem& item, std::string_view text, int& pos, std::string& err);
+void ParseFreeSet(CategorySet& free, std::string_view text, int& pos, std::string& err);
+void ParseNumber(int& n, int lo, int hi, std::string& err, int& pos, std::string_view text,
+                 std::string_view what);
+void ParseGameState(GameState& gs, std::string_view text, int& pos, std::string& err);
+void ParseDice(ValueList& dice, std::string_view text, int& pos, std::string& err);
+void ParseTurnState(TurnState& ts, ValueList& dice, std::string_view text, int& pos,
+                    std::string& err);
+
+struct AbstractState {
+    GameState gameState;
+    Points total = 0;
+    TurnState turnState;
+    ValueList dice;         // as typed
+    std::string text;       // the trimmed text; positions refer to it
+    std::string error;      // empty after a successful reading
+    int pos = 1;            // where the error was found
+    bool ok() const { return error.empty(); }
+};
+
+// Trims the text (characters below code 33) and reads it. On failure only text, error and pos
+// are meaningful.
+bool ReadAbstractState(std::string_view text, AbstractState& state);
+
+// The written form Format("%s%s  %s;%d"): game state text, total text (the score card's
+// right-aligned total), dice text (empty at the start of a turn), rolls left.
+std::string AbstractStateText(const GameState& gs, std::string_view totalText,
+                              std::string_view diceText, int rollsLeft);
+// The same from plain values: the total right-aligned in four characters, the shown dice
+// without separators, left out at the start of a turn (3 rolls left, phase ToRoll).
+std::string AbstractStateText(const GameState& gs, int total, const TurnState& ts,
+                              const ValueList& shownDice);
+
+// The option listing: with header the four header lines, else "N options"; then one line per
+// entry in list order.
+void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueList& dice,
+                bool withHeader);
+
+// The advisor's analysis of a typed state: the four-line error report, or the options listed
+// with strategy S (the optimal one when null), sorted best first. Returns false for an error.
+bool Advise(std::vector<std::string>& lines, std::string_view text,
+            QuintorStrategyState* S = nullptr);
+
+}  // namespace quintor
