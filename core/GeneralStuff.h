@@ -77,6 +77,9 @@ std::string DateTimeStamp();
 std::string ExecutablePath();              // full path of the running program
 std::string DirectoryOf(std::string_view path);   // without trailing separator
 std::string FileNameOf(std::string_view path);
+// The run log's path for a program: the file name's extension (from its last dot on) replaced by
+// ".log", or ".log" appended when it has none; same directory.
+std::string LogPathFor(std::string_view exePath);
 bool FileExists(const std::string& path);        // a regular file (or link to one)
 bool DirectoryExists(const std::string& path);
 bool DirectoryWritable(const std::string& dir);
@@ -103,14 +106,17 @@ bool AtInputEnd();
 char PeekChar();
 // Consumes the look-ahead character.
 void ConsumeChar();
-// Takes characters until one is none of blank, ',' and '_'; returns it consumed. EndOfInput at
-// the end of the input.
+// Takes characters until one is none of blank (or tab), ',' and '_'; returns it consumed.
+// EndOfInput at the end of the input.
 void ReadNonBlank(char& c);
-// Skips blanks, ',' and '_'; true at the end of the input or before ':' or ';'.
+// Skips blanks, ',' and '_' (and tabs); true at the end of the input or before ':' or ';', and
+// before a line end ('\n' or '\r'), which ends a typed list but is left for SkipRestOfLine.
 bool AtListEnd();
-// Consumes a ':' or ';' if it is next.
+// Consumes a ':' or ';' if it is next (never a line end).
 void SkipListEnd();
 // Discards the rest of the current input line, its line end included (nothing at the end).
+// Right after a consumed line end, or before anything was read, nothing of the current line has
+// been read and nothing is discarded: a reader that stopped on the line end has finished it.
 void SkipRestOfLine();
 // Empties the look-ahead buffer (used when the input stream is replaced).
 void ClearLookAhead();
