@@ -1,0 +1,122 @@
+// What the commands share: option parsing, the table location and loading, the progress bar and
+// the mirror that copies run-log lines onto standard output.
+#pragma once
+
+#include <initializer_list>
+#include <iosfwd>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/QuintorStrategies.h"
+
+namespace quintor::cli {
+
+// Bad command-line usage: reported with a hint to --help, exit 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// A condition the user has to fix (a missing table, an unusable location): message, exit 1.
+class CommandError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    std::map<std::string, std::string, std::less<>> values;
+    std::set<std::string, std::less<>> flags;
+    std::vector<std::string> positional;
+
+    bool Has(std::string_view name) const { return values.count(name) || flags.count(name); }
+    std::string Value(std::string_view name, const std::string& fallback = "") const;
+};
+
+// valueOptions take one value ("--location DIR" or "--location=DIR"), flagOptions none; "--"
+// ends the options. Anything else starting with "-" is a UsageError naming the command.
+Options ParseOptions(const std::vector<std::string>& args,
+                     std::initializer_list<std::string_view> valueOptions,
+                     std::initializer_list<std::string_view> flagOptions,
+                     std::size_t maxPositional, std::string_view command);
+// A decimal number in lo..hi given for option name; UsageError otherwise.
+long long ParseCount(const std::string& text, long long lo, long long hi, std::string_view name);
+
+// --location, else DefaultTableLocation of the running program's folder.
+std::string TableLocation(const Options& options);
+std::string TablePath(const std::string& location, std::string_view fileName);
+// CommandError unless location is an existing directory.
+void RequireLocation(const std::string& location);
+// The text to type to create the tables in location ("--location" only when it was given).
+std::string CreateCommandText(const Options& options, std::string_view extra = "");
+
+// Loads the expected-score table as the optimal strategy's Cache and ExpectedCache; CommandError
+// saying how to create it when the file is missing.
+void LoadExpectedTable(const Options& options);
+// Loads the variance table when its file is there. Otherwise the optimal strategy has no variance
+// cache afterwards (so nothing of an earlier location is shown) and the result is false.
+bool LoadVarianceTable(const std::string& location);
+// The note shown when the variance table is missing.
+void NoteMissingVariance(const std::string& location, std::ostream& err);
+
+// Copies everything written to the run log onto another stream while it lives.
+class LogMirror {
+public:
+    explicit LogMirror(std::ostream& to);
+    ~LogMirror();
+    LogMirror(const LogMirror&) = delete;
+    LogMirror& operator=(const LogMirror&) = delete;
+
+private:
+    class TeeBuf : public std::streambuf {
+    public:
+        TeeBuf(std::streambuf* a, std::streambuf* b) : a_(a), b_(b) {}
+
+    protected:
+        int_type overflow(int_type c) override;
+        std::streamsize xsputn(const char* s, std::streamsize n) override;
+        int sync() override;
+
+    private:
+        std::streambuf* a_;
+        std::streambuf* b_;
+    };
+    std::ostream& log_;
+    std::streambuf* old_;
+    TeeBuf tee_;
+};
+
+// A one-line text progress bar for a creation run; it ends its line by itself when full.
+class ProgressBar {
+public:
+    ProgressBar(std::ostream& err, std::string title, int steps);
+    void Step();
+    void Finish();   // ends the line of a bar that did not fill
+    int StepsDone() const { return done_; }
+
+private:
+    void Draw();
+    std::ostream& err_;
+    std::string title_;
+    int steps_;
+    int done_ = 0;
+    int shown_ = -1;
+    bool open_ = false;
+};
+
+// Routes the creation runs' progress steps to bars for as long as it lives.
+class ProgressGuard {
+public:
+    ProgressGuard(ProgressBar* optimal, ProgressBar* variance);
+    ~ProgressGuard();
+    ProgressGuard(const ProgressGuard&) = delete;
+    ProgressGuard& operator=(const ProgressGuard&) = delete;
+
+private:
+    ProgressHooks saved_;
+};
+
+}  // namespace quintor::cli
