@@ -1,0 +1,122 @@
+#include "app/advisor.h"
+
+#include <vector>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/gamewidgets.h"
+#include "engine/QuintorStrategies.h"
+#include "play/QuintorStateAnalyzer.h"
+
+using namespace quintor;
+
+namespace {
+
+const char* const HelpText[] = {
+    "Enter an abstract Quitnor state and click Analyze.",
+    "",
+    "An abstract Quintor state captures all you need to know",
+    "about the past to assess the future.  It has this form:",
+    "",
+    "  <Game State> <Total> <Turn State>",
+    "",
+    "where",
+    "",
+    "<Game State> lists",
+    "",
+    "  the free categories (one char per category, _ allowed);",
+    "  the points still needed for the Upper Section Bonus",
+    "  the chip, i.e. whether Quitor scored 50 (+ or -)",
+    "",
+    "<Total> is",
+    "",
+    "  the total score so far",
+    "",
+    "<Turn State> lists",
+    "",
+    "  the values on the kept dice (_ allowed);",
+    "  the number of rolls left (3, 2, 1, 0)",
+    "",
+    "This is also the format used by the proficiency test output.",
+    "",
+    "Legend for Game State:",
+    "1 = Aces       T = Three of a Kind",
+    "2 = Twos       F = Four of a Kind",
+    "3 = Threes     H = Full House",
+    "4 = Fours      S = Small Straight",
+    "5 = Fives      L = Large Straight",
+    "6 = Sixes      Q = Quintor",
+    "               C = Chance",
+};
+
+QString JoinLines(const std::vector<std::string>& lines) {
+    QStringList list;
+    for (const std::string& l : lines) list << QString::fromStdString(l);
+    return list.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+TAdvisorForm::TAdvisorForm(std::function<std::string()> currentState, QWidget* parent)
+    : QWidget(parent, Qt::Window), CurrentState(std::move(currentState)) {
+    setObjectName(QStringLiteral("AdvisorForm"));
+    setWindowTitle(QStringLiteral("Optimal Solitaire Quintor Advisor"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    move(195, 107);
+    resize(542, 567);
+    FormCreate();
+}
+
+void TAdvisorForm::FormCreate() {
+    // The edit and the text share one fixed-pitch font, so an error's caret lines up.
+    const QFont mono = MonospacedFont(13);
+
+    AnalyzeButton = new QPushButton(QStringLiteral("Analyze"), this);
+    AnalyzeButton->setObjectName(QStringLiteral("AnalyzeButton"));
+    AnalyzeButton->setToolTip(QStringLiteral("Analyze given Quintor state"));
+    AnalyzeButton->setGeometry(24, 16, 75, 25);
+    SetHintShown(AnalyzeButton, true);
+
+    StateEdit = new QLineEdit(QStringLiteral("123456TFHSLQC;63-   0  56666;0"), this);
+    StateEdit->setObjectName(QStringLiteral("StateEdit"));
+    StateEdit->setFont(mono);
+    StateEdit->setGeometry(120, 16, 297, 24);
+
+    UpdateButton = new QPushButton(QStringLiteral("Update"), this);
+    UpdateButton->setObjectName(QStringLiteral("UpdateButton"));
+    UpdateButton->setToolTip(QStringLiteral("Update Quitor state from game, then analyze it"));
+    UpdateButton->setGeometry(440, 16, 75, 25);
+    SetHintShown(UpdateButton, true);
+
+    txtAdvice = new QPlainTextEdit(this);
+    txtAdvice->setObjectName(QStringLiteral("txtAdvice"));
+    txtAdvice->setReadOnly(true);
+    txtAdvice->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtAdvice->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtAdvice->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtAdvice->setFont(mono);
+    txtAdvice->setGeometry(24, 56, 489, 465);
+    txtAdvice->setPlainText(
+        JoinLines(std::vector<std::string>(std::begin(HelpText), std::end(HelpText))));
+
+    connect(AnalyzeButton, &QPushButton::clicked, this, [this] { AnalyzeButtonClick(); });
+    connect(UpdateButton, &QPushButton::clicked, this, [this] { UpdateButtonClick(); });
+}
+
+void TAdvisorForm::Init(const std::string& text) {
+    StateEdit->setText(QString::fromStdString(text));
+}
+
+void TAdvisorForm::Analyze() {
+    txtAdvice->clear();
+    std::vector<std::string> lines;
+    Advise(lines, StateEdit->text().toStdString(), OptimalStrategy);
+    txtAdvice->setPlainText(JoinLines(lines));
+}
+
+void TAdvisorForm::UpdateButtonClick() {
+    if (CurrentState) Init(CurrentState());
+    Analyze();
+}

@@ -1,0 +1,142 @@
+#include "app/gamerecordings.h"
+
+#include <QCloseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Dialogs.h"
+#include "app/gamewidgets.h"
+#include "core/GeneralStuff.h"
+#include "engine/QuintorStrategies.h"
+
+using namespace quintor;
+
+namespace {
+
+std::string lastSaveDir;
+
+const char* const WelcomeText[] = {
+    "Roll the dice to start your Quintor Proficiency Test.",
+    "",
+    "For some help, enable Hints in the Game menu and",
+    "point to various items.",
+    "",
+    "This program follows the official Quintor rules,",
+    "including the Extra Quintor Bonus and Jokers.",
+    "",
+    "More information: https://quintor-trainer.example.org",
+    "",
+    "Send feedback to feedback@quintor-trainer.example.org",
+    "",
+    "Good luck!",
+};
+
+}  // namespace
+
+std::string LastSaveDir() {
+    if (lastSaveDir.empty()) lastSaveDir = DirectoryOf(ExecutablePath());
+    return lastSaveDir;
+}
+
+void SetLastSaveDir(const std::string& dir) {
+    lastSaveDir = dir;
+}
+
+TGameRecForm::TGameRecForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("GameRecForm"));
+    setWindowTitle(DesignedCaption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(541, 570);
+    move(DesignedLeft, DesignedTop);
+    FormCreate();
+}
+
+void TGameRecForm::FormCreate() {
+    SaveButton = new QPushButton(QStringLiteral("Save"), this);
+    SaveButton->setObjectName(QStringLiteral("SaveButton"));
+    SaveButton->setToolTip(QStringLiteral("Save game recording in text file"));
+    SetHintShown(SaveButton, true);
+    SaveButton->setFixedSize(75, 25);
+    SaveButton->setEnabled(false);
+    connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
+
+    txtGameRec = new QPlainTextEdit(this);
+    txtGameRec->setObjectName(QStringLiteral("txtGameRec"));
+    txtGameRec->setReadOnly(true);
+    txtGameRec->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtGameRec->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtGameRec->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtGameRec->setFont(MonospacedFont(13));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(SaveButton, 0, Qt::AlignLeft);
+    layout->addWidget(txtGameRec, 1);
+
+    SetLines(std::vector<std::string>(std::begin(WelcomeText), std::end(WelcomeText)));
+}
+
+void TGameRecForm::SetLines(const std::vector<std::string>& lines) {
+    QStringList list;
+    for (const std::string& l : lines) list << QString::fromStdString(l);
+    txtGameRec->setPlainText(list.join(QLatin1Char('\n')));
+}
+
+std::vector<std::string> TGameRecForm::Lines() const {
+    std::vector<std::string> lines;
+    for (const QString& l : txtGameRec->toPlainText().split(QLatin1Char('\n')))
+        lines.push_back(l.toStdString());
+    return lines;
+}
+
+void TGameRecForm::ShowGameInProgress() {
+    SetLines({"Game in progress.", "", "Game analysis will be shown here at end."});
+}
+
+void TGameRecForm::ShowAnalysis(const GameRecording& rec) {
+    std::vector<std::string> lines;
+    WriteGameAnalysis(lines, rec, "You", OfficialRules, true, OptimalStrategy);
+    SetLines(lines);
+    Unsaved = true;
+    SaveButton->setEnabled(true);
+}
+
+void TGameRecForm::SaveButtonClick() {
+    const std::string file =
+        Dialogs()
+            .ChooseSaveFile(QStringLiteral("Save Game Recording in Text File: "),
+                            QString::fromStdString(LastSaveDir()), QStringLiteral("txt"),
+                            QStringLiteral("qpt"), QStringLiteral("Text files (*.txt)"))
+            .toStdString();
+    if (file.empty()) return;
+    std::string text;
+    for (const std::string& l : Lines()) text += l + "\r\n";
+    try {
+        WriteTextFileAtomically(file, text);
+    } catch (const IOError& e) {
+        Dialogs().ShowError(QString::fromStdString(e.what()));
+        return;
+    }
+    Unsaved = false;
+    SetLastSaveDir(DirectoryOf(file));
+    QString caption = windowTitle();
+    const qsizetype bracket = caption.indexOf(QLatin1Char('['));
+    if (bracket >= 0) caption.truncate(bracket);
+    caption = caption.trimmed() + QStringLiteral(" [") +
+              QString::fromStdString(FileNameOf(file)) + QStringLiteral("]");
+    setWindowTitle(caption);
+}
+
+void TGameRecForm::closeEvent(QCloseEvent* ev) {
+    if (Unsaved &&
+        !Dialogs().Ask(QStringLiteral("Discard unsaved ") + windowTitle() + QStringLiteral("?"))) {
+        ev->ignore();
+        return;
+    }
+    if (OnClosed) OnClosed(this);
+    ev->accept();
+}

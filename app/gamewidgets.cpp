@@ -1,0 +1,52 @@
+#include "app/gamewidgets.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QObject>
+#include <QVariant>
+#include <QWidget>
+
+namespace {
+
+const char* const HintProperty = "quintorShowHint";
+
+// Eats tooltip events of controls whose hint display is switched off.
+class HintGate : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* obj, QEvent* ev) override {
+        if (ev->type() == QEvent::ToolTip && !obj->property(HintProperty).toBool()) return true;
+        return QObject::eventFilter(obj, ev);
+    }
+};
+
+HintGate* Gate() {
+    static HintGate* gate = new HintGate;   // lives for the whole run, like the windows
+    return gate;
+}
+
+}  // namespace
+
+QFont MonospacedFont(int pixelSize) {
+    QFont f;
+    if (QFontDatabase::families().contains(QStringLiteral("Courier New")))
+        f = QFont(QStringLiteral("Courier New"));
+    else
+        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    if (pixelSize > 0) f.setPixelSize(pixelSize);
+    return f;
+}
+
+void SetHintShown(QWidget* w, bool on) {
+    if (!w->property("quintorHintGate").toBool()) {
+        w->installEventFilter(Gate());
+        w->setProperty("quintorHintGate", true);
+    }
+    w->setProperty(HintProperty, on);
+}
+
+bool HintShown(const QWidget* w) {
+    return w->property(HintProperty).toBool();
+}

@@ -1,0 +1,23 @@
+// Small helpers shared by the game windows: the fixed-pitch font, the per-control hint switch
+// and the callback through which the dice set and score card windows hand events on.
+#pragma once
+
+#include <functional>
+
+#include <QFont>
+
+#include "concepts/QuintorConcepts.h"
+
+class QWidget;
+
+// The controller's event handler: the game windows raise one event at a time through it.
+using TGameEventHandler = std::function<void(quintor::Event)>;
+
+// "Courier New" when the system has it, else the system's fixed font; pixelSize <= 0 keeps the
+// font's own size.
+QFont MonospacedFont(int pixelSize = 0);
+
+// A control's hint stays in its tooltip; this switch decides whether it is shown. Tests read
+// the switch back with HintShown.
+void SetHintShown(QWidget* w, bool on);
+bool HintShown(const QWidget* w);
