@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/DiceStuff.h"
+#include "core/GeneralStuff.h"   // the errors the operations below raise
 #include "core/MathStuff.h"
 
 namespace quintor {
