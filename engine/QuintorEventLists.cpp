@@ -1,0 +1,112 @@
+// Option and outcome lists with the expected final score and its standard deviation under a
+// strategy.
+#include "engine/QuintorEventLists.h"
+
+#include <cmath>
+
+namespace quintor {
+
+namespace {
+
+// The standard deviation at the point where the expected value is taken; -1.0 marks its absence.
+double StandardDeviation(QuintorStrategyState* S, const GameState& g, const TurnState& t) {
+    if (S->VarianceCache == nullptr) return -1.0;
+    return std::sqrt(StrategyVariance(S, g, t));
+}
+
+void CheckStrategy(QuintorStrategyState* S, const char* proc) {
+    Check(S != nullptr, proc, "S<>nil");
+    Check(S->ExpectedCache != nullptr, proc, "S^.ExpectedCache<>nil");
+}
+
+}  // namespace
+
+void InitEList(EList& list, const GameState& g, const TurnState& t) {
+    list.gameState = g;
+    list.turnState = t;
+    list.len = 0;
+}
+
+void ExtendEList(EList& list, const Event& e, double expected, double sd) {
+    Check(list.len < MaxEListIndex, "ExtendEList", "len<MaxEListIndex");
+    list.entry[list.len] = EListEntry{expected, sd, e};
+    ++list.len;
+}
+
+void ListChoiceOptions(EList& list, QuintorStrategyState* S, const GameState& g, int total,
+                       const TurnState& t) {
+    CheckStrategy(S, "ListChoiceOptions");
+    CheckRange(total, 0, MaxPoints, "ListChoiceOptions: total");
+    CheckRange(t.phase, ToChoose, ToChoose, "ListChoiceOptions: phase");
+    CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "ListChoiceOptions: rollsLeft");
+    const ValueBagRank r = CheckFiveDiceBagRank(t.dice);
+    InitEList(list, g, t);
+
+    for (int c = 0; c < NCategories; ++c) {
+        if (!InSet(g.free, c)) continue;
+        Event e;
+        e.aspect = Scoring;
+        e.category = Category(c);
+        GameState g2;
+        ScoreCard delta;
+        ApplyScoringEvent(S->Rules, g, t, g2, delta, e);
+        // At most 1575 in a game; anything beyond is a corrupted total.
+        int newTotal = int(CheckRange(total + int(delta[S->ExpectedCache->Line]), 0, MaxPoints,
+                                      "ListChoiceOptions: total after scoring"));
+        double expected = StrategyExpectedValue(S, g2, InitialTurnState) + newTotal;
+        ExtendEList(list, e, expected, StandardDeviation(S, g2, InitialTurnState));
+    }
+    if (t.rollsLeft == 0) return;
+
+    const IndexRange subs = SubBagRanges[r - NValueBag4Ranks];
+    for (int j = subs.last; j >= subs.first; --j) {
+        TurnState kept{t.rollsLeft, ToRoll, SubBagTbl[j]};
+        Event e;
+        e.aspect = Keeping;
+        e.arg = kept.dice;
+        double expected = StrategyExpectedValue(S, g, kept) + total;
+        ExtendEList(list, e, expected, StandardDeviation(S, g, kept));
+    }
+}
+
+void ListRollOutcomes(EList& list, QuintorStrategyState* S, const GameState& g, int total,
+                      const TurnState& t) {
+    CheckStrategy(S, "ListRollOutcomes");
+    CheckRange(total, 0, MaxPoints, "ListRollOutcomes: total");
+    CheckRange(t.phase, ToRoll, ToRoll, "ListRollOutcomes: phase");
+    CheckRange(t.rollsLeft, 1, NRollsPerTurn, "ListRollOutcomes: rollsLeft");
+    const ValueBagRank k = CheckValueBagRank(t.dice);
+    if (t.rollsLeft == NRollsPerTurn)
+        CheckRange(k, 0, 0, "ListRollOutcomes: dice at the start of a turn");
+    InitEList(list, g, t);
+
+    TurnState rolled{std::uint8_t(t.rollsLeft - 1), ToChoose, 0};
+    for (int j = CompletionRanges[k].first; j <= CompletionRanges[k].last; ++j) {
+        rolled.dice = CompletionTbl[j].vbr;
+        Event e;
+        MakeRollingEvent(e, ValueBagTbl[rolled.dice].vlr);
+        double expected = StrategyExpectedValue(S, g, rolled) + total;
+        ExtendEList(list, e, expected, StandardDeviation(S, g, rolled));
+    }
+}
+
+void SortEList(EList& list) {
+    for (int i = 1; i < list.len; ++i) {
+        EListEntry lifted = list.entry[i];
+        int j = i;
+        while (j > 0 && list.entry[j - 1].expected < lifted.expected) {
+            list.entry[j] = list.entry[j - 1];
+            --j;
+        }
+        list.entry[j] = lifted;
+    }
+}
+
+int FindEvent(const EList& list, const Event& e) {
+    for (int i = 0; i < list.len; ++i)
+        if (EqualEvents(list.entry[i].event, e)) return i;
+    throw RangeError(Format("FindEvent: no entry holds the event (aspect %d, category %d, arg %d)",
+                            int(e.aspect), int(e.category), int(e.arg)));
+}
+
+}  // namespace quintor
