@@ -1,0 +1,113 @@
+// The main window: a thin strip across the top of the screen with the menus and three buttons.
+// It owns every other window and, in its controller section, the running game.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include "concepts/QuintorConcepts.h"
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QPushButton;
+class TAdvisorForm;
+class TDiceSetForm;
+class TGameRecForm;
+class TScoreCardForm;
+
+enum GamePhase : std::uint8_t { gpGameNotStarted = 0, gpGameInProgress = 1, gpGameOver = 2 };
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs FormCreate: the run-log lines, the settings file, the printouts, the tables and,
+    // when the expected-score table is there, the game windows and the first game.
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    void EnableGameControls(bool on);
+
+    // Handlers, public so tests can drive them as the menu would.
+    void NewGameButtonClick();
+    void Exit1Click();
+    void About1Click();
+    void Hints1Click();
+    void HintsButtonClick();
+    void Settings1Click();
+    void DiceItemClick(QAction* item);
+    void NewWindow1Click();
+
+    QPushButton* NewGameButton = nullptr;
+    QPushButton* HintsButton = nullptr;
+    QPushButton* NewAdvisorButton = nullptr;
+
+    QMenu* Fi1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Game1 = nullptr;
+    QAction* NewGame1 = nullptr;
+    QAction* Hints1 = nullptr;
+    QMenu* Dice1 = nullptr;
+    QActionGroup* DiceGroup = nullptr;
+    QAction* Fair1 = nullptr;
+    QAction* Demonic1 = nullptr;
+    QAction* Angelic1 = nullptr;
+    QMenu* Advisor1 = nullptr;
+    QAction* NewWindow1 = nullptr;
+    QMenu* Tables1 = nullptr;
+    QAction* Settings1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* About1 = nullptr;
+
+signals:
+    // The window has closed for good; the program's loop ends on it.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* ev) override;   // FormClose
+
+private:
+    void FormCreate();
+    void CreateActions();
+    void CreateMenus();
+    void CreateControls();
+    void CreateConnections();
+    void PlaceWindow();
+
+    // ==== Game controller (app/GameController.cpp) =============================================
+    // Members below this line belong to the game controller; it may add its own here.
+public:
+    GamePhase Phase() const { return gamePhase; }
+    void CreateGameWindows();
+    void NewGame();
+    void SetGamePhase(GamePhase phase);
+    void HandleGameEvent(quintor::Event e);
+    void UpdateScoreHints();
+    void ShowHints(bool on);
+    void OpenRecordingWindow(bool advance);
+    void RecordingWindowClosed(TGameRecForm* window);
+    int UnsavedRecordingCount();
+    // "%s%s  %s;%d": game state, total, dice (empty at the start of a turn), rolls left.
+    std::string CurrentAbstractState();
+    void OpenAdvisor();
+    // The dice source of a Dice menu item (its data is the source's number).
+    void SelectDice(QAction* item);
+
+    TScoreCardForm* ScoreCard() const { return scoreCard; }
+    TDiceSetForm* DiceSet() const { return diceSet; }
+
+private:
+    GamePhase gamePhase = gpGameNotStarted;
+    quintor::GameState gameState;
+    quintor::TurnState turnState;
+    TScoreCardForm* scoreCard = nullptr;
+    TDiceSetForm* diceSet = nullptr;
+    TGameRecForm* currentRecWindow = nullptr;
+    std::int32_t recWindowCount = 0;
+    QList<QPointer<TGameRecForm>> recWindows;
+    // ==== End of the game controller ===========================================================
+};

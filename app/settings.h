@@ -1,0 +1,24 @@
+// The program's only persistent settings: the version and the table location, in
+// "QuintorTrainerSettings.ini" beside the program. Every access opens and closes the file.
+#pragma once
+
+#include <string>
+
+inline const char* const SettingsFileName = "QuintorTrainerSettings.ini";
+
+// The program's directory, without a trailing separator; set once at start-up (tests set it
+// before creating the main window to run the program in a folder of their own).
+void SetExePath(const std::string& path);
+std::string GetExePath();
+
+// Beside the program, or in the user's configuration folder when the program's folder is not
+// writable (a new table location must not be lost while looking saved).
+std::string SettingsFilePath();
+
+// [General] Version; empty when the file or the key is missing.
+std::string ReadIniVersion();
+void WriteIniVersion(const std::string& version);
+// [Tables] Location; when missing, ExePath/../gstbl if that folder exists, else ExePath. The
+// default is never written.
+std::string ReadTablesLocation();
+void WriteTablesLocation(const std::string& location);
