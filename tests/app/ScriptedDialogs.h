@@ -1,0 +1,84 @@
+// A scripted stand-in for the program's dialogs: every dialog must have been expected, in
+// order, with its answer; each text shown is recorded. Any other dialog fails the test.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Dialogs.h"
+
+class ScriptedDialogs : public DialogService {
+public:
+    enum Kind { AskKind, InformKind, ErrorKind, SaveKind, DirectoryKind };
+    struct Shown {
+        Kind kind;
+        std::string text;   // the question or message; the start directory for a directory
+    };
+
+    ScriptedDialogs() { SetDialogs(this); }
+    ~ScriptedDialogs() override {
+        SetDialogs(nullptr);
+        for (const Step& s : script)
+            ADD_FAILURE() << "expected dialog never shown: " << KindName(s.kind) << " "
+                          << s.answer;
+    }
+
+    // Answers queued in the order the dialogs are expected.
+    void ExpectAsk(bool ok) { script.push_back({AskKind, ok ? "OK" : "Cancel", ok}); }
+    void ExpectInform() { script.push_back({InformKind, "", true}); }
+    void ExpectError() { script.push_back({ErrorKind, "", true}); }
+    void ExpectSaveFile(const std::string& name) { script.push_back({SaveKind, name, true}); }
+    void ExpectDirectory(const std::string& dir) { script.push_back({DirectoryKind, dir, true}); }
+
+    std::vector<Shown> shown;
+    // The texts of one kind, in order.
+    std::vector<std::string> Texts(Kind kind) const {
+        std::vector<std::string> out;
+        for (const Shown& s : shown)
+            if (s.kind == kind) out.push_back(s.text);
+        return out;
+    }
+    bool Done() const { return script.empty(); }
+
+    bool Ask(const QString& text) override { return Take(AskKind, text).ok; }
+    void Inform(const QString& text) override { Take(InformKind, text); }
+    void ShowError(const QString& text) override { Take(ErrorKind, text); }
+    QString ChooseSaveFile(const QString& title, const QString&, const QString&, const QString&,
+                           const QString&) override {
+        return QString::fromStdString(Take(SaveKind, title).answer);
+    }
+    QString ChooseDirectory(const QString& startDir) override {
+        return QString::fromStdString(Take(DirectoryKind, startDir).answer);
+    }
+
+private:
+    struct Step {
+        Kind kind;
+        std::string answer;
+        bool ok;
+    };
+
+    static const char* KindName(Kind k) {
+        static const char* const names[] = {"question", "information", "error", "save dialog",
+                                            "directory dialog"};
+        return names[k];
+    }
+
+    // An unexpected dialog is answered with Cancel (or nothing), which is what leaves the
+    // program least changed.
+    Step Take(Kind kind, const QString& text) {
+        shown.push_back({kind, text.toStdString()});
+        if (script.empty() || script.front().kind != kind) {
+            ADD_FAILURE() << "unexpected " << KindName(kind) << ": " << text.toStdString();
+            return {kind, "", false};
+        }
+        Step s = script.front();
+        script.pop_front();
+        return s;
+    }
+
+    std::deque<Step> script;
+};
