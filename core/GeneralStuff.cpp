@@ -185,16 +185,19 @@ std::string LogFilePath() { return logBuf.IsOpen() ? logBuf.Path() : std::string
 
 std::string DateTimeStamp() {
     // The user's locale decides the layout, without changing the process-wide locale.
-    static const locale_t loc = [] {
-        locale_t l = ::newlocale(LC_TIME_MASK, "", locale_t(nullptr));
-        return l ? l : ::newlocale(LC_TIME_MASK, "C", locale_t(nullptr));
-    }();
+    locale_t loc = ::newlocale(LC_TIME_MASK, "", locale_t(nullptr));
+    if (!loc) loc = ::newlocale(LC_TIME_MASK, "C", locale_t(nullptr));
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     ::localtime_r(&now, &tm);
     char buf[128];
-    const std::size_t n = loc ? ::strftime_l(buf, sizeof buf, "%x %X", &tm, loc)
-                              : std::strftime(buf, sizeof buf, "%x %X", &tm);
+    std::size_t n = 0;
+    if (loc) {
+        n = ::strftime_l(buf, sizeof buf, "%x %X", &tm, loc);
+        ::freelocale(loc);
+    } else {
+        n = std::strftime(buf, sizeof buf, "%x %X", &tm);
+    }
     return std::string(buf, n);
 }
 
