@@ -1,0 +1,513 @@
+#include "engine/QuintorTurnKernel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "core/GeneralStuff.h"
+
+namespace quintor::kernel {
+
+namespace {
+
+// Per-roll scoring data, laid out per category so that one category's pass over the rolls is a
+// straight loop.
+struct RollData {
+    std::array<std::array<double, NRolls>, NCategories> points;   // ScoreTbl points as doubles
+    std::array<std::array<std::uint8_t, NRolls>, NValues> count;   // dice showing value v
+    std::array<int, NValues> quintorRoll;   // roll index of the Quintor of each value
+};
+
+DiceLattice lattice;
+RollData rolls;
+std::array<int, FullCategorySet + 1> freeBase;   // index part of the free set (Quintor box too)
+std::array<NeedClasses, 64> needClasses;
+std::vector<std::vector<StateGroup>> layers;
+
+// Strides of the free categories 0..10; the Quintor box and Chance follow.
+constexpr int StrideOf(int c) { return 384 << (10 - c); }
+
+void BuildLattice() {
+    for (int k = 0; k < NValueBag4Ranks; ++k) {
+        for (int v = MinValue; v <= MaxValue; ++v) {
+            ValueBag b = ValueBagTbl[k].bag;
+            AddToBag(b, v, 1);
+            lattice.plusDie[k][v - 1] = RankFromValueBag(b);
+        }
+    }
+    int e = 0;
+    for (int b = 0; b < NValueBag5Ranks; ++b) {
+        lattice.minusFirst[b] = std::uint16_t(e);
+        const ValueBag& bag = ValueBagTbl[b].bag;
+        for (int v = MinValue; v <= MaxValue; ++v) {
+            if (bag.cnt[v - 1] == 0) continue;
+            ValueBag smaller = bag;
+            smaller.cnt[v - 1]--;
+            lattice.minusDie.at(e++) = RankFromValueBag(smaller);
+        }
+    }
+    Check(e == NLatticeEdges, "InitTurnKernel", "edges = NLatticeEdges");
+    lattice.minusFirst[NValueBag5Ranks] = std::uint16_t(e);
+    for (int i = 0; i < NRolls; ++i) lattice.prob[i] = ValueBagTbl[NValueBag4Ranks + i].prob;
+}
+
+void BuildRollData() {
+    for (int i = 0; i < NRolls; ++i) {
+        const ValueBagRank r = ValueBagRank(NValueBag4Ranks + i);
+        const ScoreTblEntry& s = ScoreTbl(r);
+        for (int c = 0; c < NCategories; ++c) rolls.points[c][i] = double(s.score[c]);
+        for (int v = MinValue; v <= MaxValue; ++v)
+            rolls.count[v - 1][i] = ValueBagTbl[r].bag.cnt[v - 1];
+        if (s.jokerBox != Chance) rolls.quintorRoll[s.jokerBox] = i;
+    }
+    for (int f = 0; f <= FullCategorySet; ++f) {
+        int base = 0;
+        for (int c = 0; c <= LargeStraight; ++c)
+            if (InSet(CategorySet(f), c)) base += StrideOf(c);
+        if (InSet(CategorySet(f), QuintorCat)) base += 256;
+        if (InSet(CategorySet(f), Chance)) base += 64;
+        freeBase[f] = base;
+    }
+}
+
+// Needs n1, n2 are equivalent for the free upper set U when every upper scoring gives both the
+// same bonus and leads to equivalent needs for U minus that box. Built from the smaller sets up.
+void BuildNeedClasses() {
+    std::array<int, 64> order{};
+    for (int u = 0; u < 64; ++u) order[u] = u;
+    std::stable_sort(order.begin(), order.end(),
+                     [](int a, int b) { return std::popcount(unsigned(a)) < std::popcount(unsigned(b)); });
+    for (int u : order) {
+        NeedClasses& nc = needClasses[u];
+        std::map<std::vector<int>, int> ids;
+        for (int n = 0; n < 64; ++n) {
+            std::vector<int> sig;
+            for (int c = 0; c < NValues; ++c) {
+                if (!InSet(CategorySet(u), c)) continue;
+                const NeedClasses& rest = needClasses[WithoutCategory(CategorySet(u), c)];
+                for (int k = 0; k <= NDice; ++k) {
+                    const int pts = (c + 1) * k;
+                    bool bonus = false;
+                    int n2 = 0;
+                    if (n > 0) {
+                        if (n <= pts) bonus = true;
+                        else n2 = n - pts;
+                    }
+                    sig.push_back(bonus ? -1 : rest.classOf[n2]);
+                }
+            }
+            auto [it, fresh] = ids.emplace(sig, nc.count);
+            if (fresh) {
+                nc.first[nc.count] = std::uint8_t(n);
+                nc.count++;
+            }
+            nc.classOf[n] = std::uint8_t(it->second);
+            nc.members[it->second] |= std::uint64_t(1) << n;
+        }
+    }
+}
+
+void BuildLayers() {
+    layers.assign(NCategories + 1, {});
+    for (int f = 0; f <= FullCategorySet; ++f) {
+        const CategorySet fs = CategorySet(f);
+        auto& layer = layers[std::popcount(unsigned(f))];
+        layer.push_back({fs, false});
+        if (!InSet(fs, QuintorCat)) layer.push_back({fs, true});
+    }
+}
+
+// One scoring, the rules of ApplyScoringEvent inlined: the points added to the total and the
+// next state.
+struct Outcome {
+    CategorySet free;
+    int need;
+    bool chip;
+    int points;
+};
+
+inline Outcome ScoreRoll(CategorySet free, int need, bool chip, int i, int c) {
+    const ScoreTblEntry& s = detail::scoreTbl[std::size_t(i)];
+    const bool quintor = s.jokerBox != Chance;
+    const bool joker = JokerRule && quintor && !InSet(free, s.jokerBox) &&
+                       !InSet(free, QuintorCat) && c >= FullHouse && c <= LargeStraight;
+    const int pts = joker ? MaxScoreCard.row[std::size_t(c)] : s.score[std::size_t(c)];
+    Outcome o{WithoutCategory(free, c), need, chip, pts};
+    if (c <= Sixes && need > 0) {
+        if (need <= pts) {
+            o.points += UpperSectionBonus;
+            o.need = 0;
+        } else {
+            o.need = need - pts;
+        }
+    }
+    if (chip && quintor) o.points += ExtraQuintorBonus;
+    if (c == QuintorCat) o.chip = pts != 0;
+    return o;
+}
+
+inline double Candidate(const double* T, CategorySet free, int need, bool chip, int i, int c) {
+    const Outcome o = ScoreRoll(free, need, chip, i, c);
+    return T[FastIndex(o.free, o.need, o.chip)] + double(o.points);
+}
+
+// The value of scoring each roll now, W game states of one free set and chip at a time
+// (R[i * W + j] for the need of lane j). Quintor rolls, the only ones with jokers and extra
+// bonuses, are done one by one afterwards; the other rolls by one pass per free category.
+template <int W>
+void LaneScoring(const double* T, CategorySet free, bool chip, const std::uint16_t* need,
+                 double* R) {
+    std::fill(R, R + NRolls * W, MaxStart);
+    for (int c = ThreeOfAKind; c <= Chance; ++c) {
+        if (!InSet(free, c)) continue;
+        const CategorySet f2 = WithoutCategory(free, c);
+        const bool ch2 = c == QuintorCat ? false : chip;   // no Quintor: the box gets 0
+        double tv[W];
+        for (int j = 0; j < W; ++j) tv[j] = T[FastIndex(f2, need[j], ch2)];
+        const double* p = rolls.points[c].data();
+        for (int i = 0; i < NRolls; ++i) {
+            for (int j = 0; j < W; ++j) {
+                const double v = tv[j] + p[i];
+                if (R[i * W + j] < v) R[i * W + j] = v;
+            }
+        }
+    }
+    for (int c = Aces; c <= Sixes; ++c) {
+        if (!InSet(free, c)) continue;
+        const CategorySet f2 = WithoutCategory(free, c);
+        double vt[NDice + 1][W];
+        for (int k = 0; k <= NDice; ++k) {
+            const int pts = (c + 1) * k;
+            for (int j = 0; j < W; ++j) {
+                const int n = need[j];
+                int n2 = 0, bonus = 0;
+                if (n > 0) {
+                    if (n <= pts) bonus = UpperSectionBonus;
+                    else n2 = n - pts;
+                }
+                vt[k][j] = T[FastIndex(f2, n2, chip)] + double(pts + bonus);
+            }
+        }
+        const std::uint8_t* cnt = rolls.count[c].data();
+        for (int i = 0; i < NRolls; ++i) {
+            const double* row = vt[cnt[i]];
+            for (int j = 0; j < W; ++j) {
+                if (R[i * W + j] < row[j]) R[i * W + j] = row[j];
+            }
+        }
+    }
+    for (int q : rolls.quintorRoll) {
+        for (int j = 0; j < W; ++j) {
+            double best = MaxStart;
+            for (int c = 0; c < NCategories; ++c) {
+                if (!InSet(free, c)) continue;
+                const double v = Candidate(T, free, need[j], chip, q, c);
+                if (v > best) best = v;
+            }
+            R[q * W + j] = best;
+        }
+    }
+}
+
+// K[210 + i] := R[i]; then each smaller bag from the bags one die larger.
+template <int W, Reducer Red>
+void LaneKeepers(const double* R, double* K) {
+    std::copy(R, R + NRolls * W, K + NValueBag4Ranks * W);
+    for (int k = NValueBag4Ranks - 1; k >= 0; --k) {
+        const auto& pd = lattice.plusDie[k];
+        for (int j = 0; j < W; ++j) {
+            if constexpr (Red == Reducer::Expected) {
+                double s = K[pd[0] * W + j];
+                s += K[pd[1] * W + j];
+                s += K[pd[2] * W + j];
+                s += K[pd[3] * W + j];
+                s += K[pd[4] * W + j];
+                s += K[pd[5] * W + j];
+                K[k * W + j] = s / 6.0;
+            } else {
+                double m = K[pd[0] * W + j];
+                for (int v = 1; v < NValues; ++v) {
+                    const double x = K[pd[v] * W + j];
+                    if (x < m) m = x;
+                }
+                K[k * W + j] = m;
+            }
+        }
+    }
+}
+
+// B[b] := the best keeper value among the sub-bags of b; R[i] := B[210 + i].
+template <int W>
+void LaneBest(const double* K, double* B, double* R) {
+    for (int j = 0; j < W; ++j) B[j] = K[j];
+    for (int b = 1; b < NValueBag5Ranks; ++b) {
+        double m[W];
+        for (int j = 0; j < W; ++j) m[j] = K[b * W + j];
+        for (int e = lattice.minusFirst[b]; e < lattice.minusFirst[b + 1]; ++e) {
+            const double* s = B + lattice.minusDie[e] * W;
+            for (int j = 0; j < W; ++j) {
+                if (m[j] < s[j]) m[j] = s[j];
+            }
+        }
+        for (int j = 0; j < W; ++j) B[b * W + j] = m[j];
+    }
+    std::copy(B + NValueBag4Ranks * W, B + NValueBag5Ranks * W, R);
+}
+
+template <int W>
+struct LaneScratch {
+    alignas(64) double R[NRolls * W];
+    alignas(64) double K[NValueBag5Ranks * W];
+    alignas(64) double B[NValueBag5Ranks * W];
+};
+
+// The start-of-turn expected values of W states of one free set and chip.
+template <int W>
+void ExpectedLanes(const double* T, CategorySet free, bool chip, const std::uint16_t* need,
+                   double* start) {
+    LaneScratch<W> s;
+    LaneScoring<W>(T, free, chip, need, s.R);
+    for (int l = 1; l < NRollsPerTurn; ++l) {
+        LaneKeepers<W, Reducer::Expected>(s.R, s.K);
+        LaneBest<W>(s.K, s.B, s.R);
+    }
+    for (int j = 0; j < W; ++j) start[j] = ExpectedStart(s.R + j, W);
+}
+
+constexpr int BulkLanes = 4;
+
+}  // namespace
+
+const DiceLattice& Lattice() { return lattice; }
+
+int FastIndex(CategorySet free, int need, bool chip) {
+    return freeBase[free] + (chip ? 128 : 0) + need;
+}
+
+int Successors(const GameState& g, std::array<GameState, 48>& out) {
+    int n = 0;
+    auto add = [&](CategorySet f, int need, bool chip) {
+        for (int k = 0; k < n; ++k)
+            if (out[k].free == f && out[k].need == need && out[k].chip == chip) return;
+        out[n++] = GameState{f, std::uint16_t(need), chip};
+    };
+    for (int c = 0; c < NCategories; ++c) {
+        if (!InSet(g.free, c)) continue;
+        const CategorySet f2 = WithoutCategory(g.free, c);
+        if (c <= Sixes) {
+            for (int k = 0; k <= NDice; ++k) {
+                const int pts = (c + 1) * k;
+                int n2 = 0;
+                if (g.need > 0 && g.need > pts) n2 = g.need - pts;
+                add(f2, n2, g.chip);
+            }
+        } else if (c == QuintorCat) {
+            add(f2, g.need, false);
+            add(f2, g.need, true);
+        } else {
+            add(f2, g.need, g.chip);
+        }
+    }
+    return n;
+}
+
+const NeedClasses& NeedClassesFor(CategorySet free) { return needClasses[free & 63]; }
+
+void ScoringValues(const GameStateTable& table, const GameState& g, double* R0) {
+    const std::uint16_t need[1] = {g.need};
+    LaneScoring<1>(table.data(), g.free, g.chip, need, R0);
+}
+
+void ExpectedKeepers(const double* R, double* K) { LaneKeepers<1, Reducer::Expected>(R, K); }
+void WorstKeepers(const double* R, double* K) { LaneKeepers<1, Reducer::Worst>(R, K); }
+
+void BestSubBags(const double* K, double* R) {
+    double B[NValueBag5Ranks];
+    LaneBest<1>(K, B, R);
+}
+
+// Kept out of line so that the bulk lanes and the single look-ups run the very same instructions.
+__attribute__((noinline)) double ExpectedStart(const double* R, std::size_t stride) {
+    double acc = 0.0;
+    for (int i = 0; i < NRolls; ++i) acc = acc + lattice.prob[i] * R[std::size_t(i) * stride];
+    return acc;
+}
+
+double ExpectedStartOfTurn(const GameStateTable& table, const GameState& g) {
+    const std::uint16_t need[1] = {g.need};
+    double start[1];
+    ExpectedLanes<1>(table.data(), g.free, g.chip, need, start);
+    return start[0];
+}
+
+void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer red,
+                       bool choices, TurnTables& T) {
+    Check(g.free != 0, "ComputeTurnTables", "free <> []");
+    const double* tbl = table.data();
+    const std::uint16_t need[1] = {g.need};
+    LaneScoring<1>(tbl, g.free, g.chip, need, T.R[0].data());
+    double B[NValueBag5Ranks];
+    for (int l = 1; l < NRollsPerTurn; ++l) {
+        if (red == Reducer::Expected) LaneKeepers<1, Reducer::Expected>(T.R[l - 1].data(), T.K[l].data());
+        else LaneKeepers<1, Reducer::Worst>(T.R[l - 1].data(), T.K[l].data());
+        LaneBest<1>(T.K[l].data(), B, T.R[l].data());
+    }
+    const auto& R2 = T.R[NRollsPerTurn - 1];
+    if (red == Reducer::Expected) {
+        T.start = ExpectedStart(R2.data(), 1);
+    } else {
+        double m = MinStart;
+        for (double v : R2)
+            if (v < m) m = v;
+        T.start = m;
+    }
+    if (!choices) return;
+    // The choices: the same candidates again, examined in the order that fixes every tie.
+    for (int i = 0; i < NRolls; ++i) {
+        double best = MaxStart;
+        Category cat = 0;
+        for (int c = 0; c < NCategories; ++c) {
+            if (!InSet(g.free, c)) continue;
+            const double v = Candidate(tbl, g.free, g.need, g.chip, i, c);
+            if (v > best) {
+                best = v;
+                cat = Category(c);
+            }
+        }
+        Check(best == T.R[0][i], "ComputeTurnTables", "best category value = RollValue[0]");
+        T.cat[i] = cat;
+    }
+    for (int l = 1; l < NRollsPerTurn; ++l) {
+        const auto& K = T.K[l];
+        for (int i = 0; i < NRolls; ++i) {
+            const IndexRange rg = SubBagRanges[i];
+            double best = MaxStart;
+            ValueBagRank keep = 0;
+            for (int s = rg.last; s >= rg.first; --s) {
+                const ValueBagRank sub = SubBagTbl[s];
+                if (K[sub] > best) {
+                    best = K[sub];
+                    keep = sub;
+                }
+            }
+            Check(best == T.R[l][i], "ComputeTurnTables", "best keeper value = RollValue[l]");
+            T.keep[l][i] = keep;
+        }
+    }
+}
+
+std::int64_t FillExpectedGroup(GameStateTable& table, const StateGroup& grp) {
+    double* T = table.data();
+    const int base = FastIndex(grp.free, 0, grp.chip);
+    std::int64_t added = 0;
+    if (grp.free == 0) {
+        for (int n = 0; n < 64; ++n) {
+            if (!IsKnown(T[base + n])) {
+                T[base + n] = 0.0;
+                ++added;
+            }
+        }
+        return added;
+    }
+    const NeedClasses& nc = NeedClassesFor(grp.free);
+    int todo[64];
+    int ntodo = 0;
+    for (int c = 0; c < nc.count; ++c) {
+        std::uint64_t m = nc.members[c];
+        bool open = false;
+        while (m != 0) {
+            const int n = std::countr_zero(m);
+            m &= m - 1;
+            if (!IsKnown(T[base + n])) open = true;
+        }
+        if (open) todo[ntodo++] = c;
+    }
+    for (int at = 0; at < ntodo; at += BulkLanes) {
+        std::uint16_t need[BulkLanes];
+        for (int j = 0; j < BulkLanes; ++j)
+            need[j] = nc.first[todo[std::min(at + j, ntodo - 1)]];
+        double start[BulkLanes];
+        ExpectedLanes<BulkLanes>(T, grp.free, grp.chip, need, start);
+        for (int j = 0; j < BulkLanes && at + j < ntodo; ++j) {
+            std::uint64_t m = nc.members[todo[at + j]];
+            while (m != 0) {
+                const int n = std::countr_zero(m);
+                m &= m - 1;
+                if (!IsKnown(T[base + n])) {
+                    T[base + n] = start[j];
+                    ++added;
+                }
+            }
+        }
+    }
+    return added;
+}
+
+const std::vector<std::vector<StateGroup>>& StateLayers() { return layers; }
+
+int ThreadCount(int threads) {
+    if (threads <= 0) threads = int(std::thread::hardware_concurrency());
+    return std::clamp(threads, 1, 64);
+}
+
+void RunLayers(int threads, const std::function<std::int64_t(const StateGroup&)>& work,
+               std::int32_t& known, const std::function<void()>& step) {
+    threads = ThreadCount(threads);
+    std::int64_t total = known;
+    std::int64_t stepped = total / 1024;
+    auto deliver = [&](std::int64_t now) {
+        while (now / 1024 > stepped) {
+            ++stepped;
+            if (step) step();
+        }
+    };
+    for (const auto& layer : layers) {
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::int64_t> done{0};
+        std::atomic<bool> stop{false};
+        std::exception_ptr failure;
+        std::mutex failureLock;
+        auto fail = [&]() {
+            std::lock_guard<std::mutex> lock(failureLock);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+        };
+        auto loop = [&](bool caller) {
+            try {
+                for (;;) {
+                    if (stop) return;
+                    const std::size_t i = next++;
+                    if (i >= layer.size()) return;
+                    done += work(layer[i]);
+                    if (caller) deliver(total + done);
+                }
+            } catch (...) {
+                fail();
+            }
+        };
+        // Small layers are not worth a thread.
+        const int helpers = layer.size() >= 64 ? threads - 1 : 0;
+        std::vector<std::thread> pool;
+        pool.reserve(std::size_t(helpers));
+        for (int t = 0; t < helpers; ++t) pool.emplace_back(loop, false);
+        loop(true);
+        for (auto& th : pool) th.join();
+        total += done;
+        known = std::int32_t(total);
+        if (failure) std::rethrow_exception(failure);
+        deliver(total);
+    }
+}
+
+void InitTurnKernel() {
+    BuildLattice();
+    BuildRollData();
+    BuildNeedClasses();
+    BuildLayers();
+}
+
+}  // namespace quintor::kernel
