@@ -108,10 +108,13 @@ void ExtendValueList(ValueList& list, int value, int cnt);   // Fail beyond five
 void ValueListFromValueBag(ValueList& list, const ValueBag& bag);
 std::string ValueListToString(const ValueList& list, bool spaced);
 void WriteValueList(std::ostream& out, std::string_view prompt, const ValueList& list);
-// Reads a list from the console (separators blank ',' '_', ended by ':' ';' or the end of the
-// input). Returns false, with a message in error, for a sixth die or a character that is no
-// die 1..6; the offending character is consumed, the rest of the input is left. EndOfInput when
-// the input ends before any character.
+// Reads a list from the console after writing a non-empty prompt to ConsoleOut (separators
+// blank ',' '_'; ended by ':' or ';', which are consumed, by a line end, which is left for
+// SkipRestOfLine, or by the end of the input). Returns false, with a message in error (or, when
+// error is null, on ConsoleOut), for a sixth die ("Too many dice values") or a character that is
+// no die 1..6 ("Dice value 1..6 expected, not '7'"); the list is then empty, the offending
+// character is consumed and the rest of the input is left. EndOfInput when the input ends
+// before any character.
 bool ReadValueList(std::string_view prompt, ValueList& list, std::string* error = nullptr);
 // For each die of the roll in order: its digit and a blank when the kept bag still holds it
 // (taken from a copy of the bag), otherwise "_ ".
