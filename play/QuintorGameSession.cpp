@@ -37,10 +37,16 @@ void SessionKeep(GameSession& s, ValueBagRank keptBag) {
     }
 }
 
-void SessionApplyRoll(GameSession& s, const Event& roll) {
-    if (s.phase == gpGameOver) throw RangeError("SessionApplyRoll: the game is over");
+namespace {
+void CheckRollDue(const GameSession& s) {
+    if (s.phase == gpGameOver) throw RangeError("Roll: the game is over");
     if (s.turnState.phase != ToRoll || s.turnState.rollsLeft == 0)
-        throw RangeError("SessionApplyRoll: no roll is due");
+        throw RangeError("Roll: no roll is due; keep dice or score first");
+}
+}  // namespace
+
+void SessionApplyRoll(GameSession& s, const Event& roll) {
+    CheckRollDue(s);
     ApplyTurnEvent(s.turnState, roll);
     if (s.phase == gpGameNotStarted) s.phase = gpGameInProgress;
     // A turn's first roll throws all five dice, whatever the keep marks of the last turn said.
@@ -57,6 +63,7 @@ void SessionApplyRoll(GameSession& s, const Event& roll) {
 }
 
 Event SessionRoll(GameSession& s, DiceDevilState* devil) {
+    CheckRollDue(s);   // before the user source would ask for dice
     Event e;
     RollDice(devil, s.gameState, s.turnState, e);
     SessionApplyRoll(s, e);

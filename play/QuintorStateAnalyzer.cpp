@@ -159,9 +159,16 @@ std::string AbstractStateText(const GameState& gs, std::string_view totalText,
 
 std::string AbstractStateText(const GameState& gs, int total, const TurnState& ts,
                               const ValueList& shownDice) {
-    const bool turnStart = ts.rollsLeft == NRollsPerTurn && ts.phase == ToRoll;
-    return AbstractStateText(gs, IntToStrW(total, 4),
-                             turnStart ? "" : ValueListToString(shownDice, false), ts.rollsLeft);
+    std::string dice;
+    if (ts.phase == ToChoose) {
+        dice = ValueListToString(shownDice, false);
+    } else if (ts.rollsLeft < NRollsPerTurn) {
+        // Dice kept for the next roll: only they stay, so the text reads back as this state.
+        ValueList kept;
+        ValueListFromValueBag(kept, ValueBagTbl[ts.dice].bag);
+        dice = ValueListToString(kept, false);
+    }
+    return AbstractStateText(gs, IntToStrW(total, 4), dice, ts.rollsLeft);
 }
 
 void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueList& dice,

@@ -41,8 +41,8 @@ bool ReadAbstractState(std::string_view text, AbstractState& state);
 // right-aligned total), dice text (empty at the start of a turn), rolls left.
 std::string AbstractStateText(const GameState& gs, std::string_view totalText,
                               std::string_view diceText, int rollsLeft);
-// The same from plain values: the total right-aligned in four characters, the shown dice
-// without separators, left out at the start of a turn (3 rolls left, phase ToRoll).
+// The same from plain values: the total right-aligned in four characters; after a roll the
+// shown dice without separators, after a keeping only the kept dice, at the start of a turn none.
 std::string AbstractStateText(const GameState& gs, int total, const TurnState& ts,
                               const ValueList& shownDice);
 
