@@ -104,7 +104,10 @@ std::string ScoreText(const ScoreCard& delta) {
         text += std::to_string(delta[row]);
     }
     if (parts == 0) return "0";
-    if (parts > 1) text += "=" + std::to_string(delta[GrandTotal]);
+    if (parts > 1) {
+        text += '=';
+        text += std::to_string(delta[GrandTotal]);
+    }
     return text;
 }
 
@@ -120,9 +123,12 @@ std::string ScoreHint(const QuintorRulesState* rules, const GameState& gs, const
     GameState next;
     ScoreCard delta;
     ApplyScoringEvent(rules, g, ts, next, delta, e);
-    std::string text = "Score " + ScoreText(delta) + " now";
-    if (delta[QuintorsRolled] != 0) text = "Quintor: " + text;
-    if (delta[JokersApplied] != 0) text = "Joker " + text;
+    std::string text;
+    if (delta[JokersApplied] != 0) text += "Joker ";
+    if (delta[QuintorsRolled] != 0) text += "Quintor: ";
+    text += "Score ";
+    text += ScoreText(delta);
+    text += " now";
     return text;
 }
 

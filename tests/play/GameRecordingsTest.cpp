@@ -106,11 +106,12 @@ EList Options(const GameState& g, int total, const TurnState& t) {
     return list;
 }
 
-// The first option after the best whose loss falls in [lo, hi).
-const EListEntry& OptionWithLoss(const EList& list, double lo, double hi) {
+// The first keeping after the best option whose loss falls in [lo, hi). Keepings only, so that
+// the final score of the report comes from the recorded scorings alone.
+const EListEntry& KeepingWithLoss(const EList& list, double lo, double hi) {
     for (int i = 1; i < list.len; ++i) {
         const double d = list.entry[0].expected - list.entry[i].expected;
-        if (d >= lo && d < hi) return list.entry[i];
+        if (list.entry[i].event.aspect == Keeping && d >= lo && d < hi) return list.entry[i];
     }
     ADD_FAILURE() << "no option with a loss in " << lo << ".." << hi;
     return list.entry[0];
@@ -121,15 +122,19 @@ TEST(GameRecordings, ReportColumnsAndClasses) {
     const GameState gsA = InitialGameState;
     const TurnState tsA{2, ToChoose, Bag({1, 3, 4, 5, 6})};
     const EList listA = Options(gsA, 0, tsA);
-    const EListEntry& small = OptionWithLoss(listA, 0.01, 1.0);
-    const EListEntry& medium = OptionWithLoss(listA, 1.0, 5.0);
-    const EListEntry& large = OptionWithLoss(listA, 5.0, 1e9);
+    ASSERT_EQ(listA.entry[0].event.aspect, Keeping);
+    const EListEntry& small = KeepingWithLoss(listA, 0.01, 1.0);
+    const EListEntry& medium = KeepingWithLoss(listA, 1.0, 5.0);
+    // Rolling five sixes again loses far more.
+    const TurnState tsL{1, ToChoose, Bag({6, 6, 6, 6, 6})};
+    const EList listL = Options(gsA, 0, tsL);
+    const EListEntry& large = KeepingWithLoss(listL, 5.0, 1e9);
 
     // Only the Quintor box is left: keeping any single die is worth the same.
     const GameState gsQ = State(1u << QuintorCat, 0, false);
     const TurnState tsQ{1, ToChoose, Bag({1, 2, 3, 4, 5})};
     const EList listQ = Options(gsQ, 200, tsQ);
-    const EListEntry& tie = OptionWithLoss(listQ, 0.0, 0.01);
+    const EListEntry& tie = KeepingWithLoss(listQ, 0.0, 0.01);
 
     const GameState gsC = State(1u << Chance, 0, false);
     const TurnState tsC{0, ToChoose, Bag({6, 6, 6, 5, 5})};
@@ -138,7 +143,7 @@ TEST(GameRecordings, ReportColumnsAndClasses) {
     ExtendGameRecording(rec, gsA, 0, listA.entry[0].event, tsA);
     ExtendGameRecording(rec, gsA, 0, small.event, tsA);
     ExtendGameRecording(rec, gsA, 0, medium.event, tsA);
-    ExtendGameRecording(rec, gsA, 0, large.event, tsA);
+    ExtendGameRecording(rec, gsA, 0, large.event, tsL);
     ExtendGameRecording(rec, gsQ, 200, tie.event, tsQ);
     ExtendGameRecording(rec, gsC, 250, Score(Chance, 28), tsC);
 
@@ -156,34 +161,31 @@ TEST(GameRecordings, ReportColumnsAndClasses) {
     EXPECT_EQ(first.substr(40), Format("%7.2f", bestA) + "  ?  ");   // identical: nothing more
 
     const std::string continuation = std::string(16, ' ') + ";" + std::string(8, ' ');
-    const EListEntry* chosen[] = {&small, &medium, &large};
-    const char* markers[] = {"*", "**", "***"};
+    struct Case {
+        const TurnState& ts;
+        const EList& list;
+        const EListEntry& mine;
+        const char* roll;
+        const char* marker;
+    };
+    const Case cases[] = {{tsA, listA, small, "13456;2  ", "*"},
+                          {tsA, listA, medium, "13456;2  ", "**"},
+                          {tsL, listL, large, "66666;1  ", "***"}};
     double sum = 0.0;
     for (int i = 0; i < 3; ++i) {
         const std::string& l = lines[static_cast<std::size_t>(7 + i)];
-        const EListEntry& e = *chosen[i];
-        TurnState kept = tsA;
-        double mine = 0.0;
-        if (e.event.aspect == Keeping) {
-            kept.phase = ToRoll;
-            kept.dice = e.event.arg;
-            mine = OptimalTurnValue(gsA, kept);
-        } else {
-            GameState next;
-            ScoreCard delta;
-            Event s = e.event;
-            ApplyScoringEvent(OfficialRules, gsA, tsA, next, delta, s);
-            mine = delta[GrandTotal] + OptimalStateValue(next);
-        }
+        const Case& c = cases[i];
+        const double mine = OptimalTurnValue(gsA, TurnState{c.ts.rollsLeft, ToRoll, c.mine.event.arg});
+        const double best = OptimalTurnValue(gsA, c.ts);
         EXPECT_EQ(l.substr(0, 25), continuation) << l;
-        EXPECT_EQ(l.substr(25, 9), "13456;2  ");
-        EXPECT_EQ(l.substr(34, 6), EventToString(e.event, false, false) + " ");
+        EXPECT_EQ(l.substr(25, 9), c.roll);
+        EXPECT_EQ(l.substr(34, 6), EventToString(c.mine.event, false, false) + " ");
         EXPECT_EQ(l.substr(40, 12), Format("%7.2f", mine) + "  ?  ");
-        EXPECT_EQ(l.substr(52, 6), EventToString(listA.entry[0].event, false, false) + " ");
-        EXPECT_EQ(l.substr(58, 10), Format("%7.2f", bestA) + "  ?");
-        EXPECT_EQ(l.substr(68, 8), Format("%7.2f", bestA - mine) + " ");
-        EXPECT_EQ(l.substr(76), markers[i]);
-        sum += listA.entry[0].expected - e.expected;
+        EXPECT_EQ(l.substr(52, 6), EventToString(c.list.entry[0].event, false, false) + " ");
+        EXPECT_EQ(l.substr(58, 10), Format("%7.2f", best) + "  ?");
+        EXPECT_EQ(l.substr(68, 8), Format("%7.2f", best - mine) + " ");
+        EXPECT_EQ(l.substr(76), c.marker);
+        sum += c.list.entry[0].expected - c.mine.expected;
     }
 
     const std::string& tieLine = lines[10];
@@ -214,7 +216,7 @@ TEST(GameRecordings, ReportColumnsAndClasses) {
 
     // The same game without analysis: the details, the score, the card, no summary.
     const std::vector<std::string> plain = Report(rec, false);
-    ASSERT_EQ(plain.size(), 12 + cardLines.size());
+    ASSERT_EQ(plain.size(), 14 + cardLines.size());
     EXPECT_EQ(plain[1], "Game Details");
     EXPECT_EQ(plain[6], " 1 123456TFHSLQC;63-   0 13456;2  " + EventToString(listA.entry[0].event, false, false) + " ");
     EXPECT_EQ(plain[7].substr(0, 25), continuation);
