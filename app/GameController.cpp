@@ -1,42 +1,150 @@
-// The game controller's part of the main window. First cut: enough for the main window to run
-// without game windows; the game itself follows.
+// The game controller part of the main window: it plays one game at a time, taking the events
+// of the dice set and score card windows, keeping the recording and driving the recording
+// windows. The rules themselves live in the game session below app/.
 #include <QAction>
 #include <QPushButton>
 
+#include "app/Dialogs.h"
+#include "app/advisor.h"
+#include "app/diceset.h"
+#include "app/gamerecordings.h"
 #include "app/gamewidgets.h"
 #include "app/main.h"
+#include "app/scorecards.h"
 #include "core/GeneralStuff.h"
+#include "play/QuintorStateAnalyzer.h"
 
-using namespace quintor;
+namespace q = quintor;
+
+namespace {
+
+// Recording window n sits 20 pixels lower and further right than window n - 1.
+constexpr int RecordingWindowOffset = 20;
+
+}  // namespace
 
 void TMainForm::CreateGameWindows() {
-    gameState = InitialGameState;
-    turnState = InitialTurnState;
+    scoreCard = new TScoreCardForm(this);
+    diceSet = new TDiceSetForm(this);
+    scoreCard->show();
+    diceSet->show();
+    diceSet->SelectDiceSource(Fair1);
+    recWindows.clear();
     recWindowCount = 0;
-    gamePhase = gpGameNotStarted;
+    SetGamePhase(gpGameNotStarted);
 }
 
 void TMainForm::NewGame() {
-    if (gamePhase == gpGameNotStarted) Fail("TMainForm.NewGame", "GamePhase <> gpGameNotStarted");
-    SetGamePhase(gamePhase == gpGameInProgress ? gpGameOver : gpGameNotStarted);
+    switch (gamePhase) {
+    case gpGameNotStarted:
+        q::Fail("TMainForm.NewGame", "GamePhase <> gpGameNotStarted");
+    case gpGameInProgress:
+        if (Dialogs().Ask(QStringLiteral("Abort and analyze current game?")))
+            SetGamePhase(gpGameOver);
+        break;
+    case gpGameOver:
+        SetGamePhase(gpGameNotStarted);
+        break;
+    }
+}
+
+void TMainForm::SetNewGameControls(const QString& caption, const QString* hint, bool enabled) {
+    NewGameButton->setText(caption);
+    NewGame1->setText(caption);
+    if (hint) {
+        NewGameButton->setToolTip(*hint);
+        NewGame1->setToolTip(*hint);
+    }
+    NewGameButton->setEnabled(enabled);
+    NewGame1->setEnabled(enabled);
 }
 
 void TMainForm::SetGamePhase(GamePhase phase) {
+    switch (phase) {
+    case gpGameNotStarted: {
+        q::NewGameSession(session);
+        auto handler = [this](q::Event e) { HandleGameEvent(e); };
+        diceSet->SetGameEventHandler(handler);
+        scoreCard->SetGameEventHandler(handler);
+        OpenRecordingWindow(true);
+        SetNewGameControls(QStringLiteral("New Game"), nullptr, false);
+        break;
+    }
+    case gpGameInProgress: {
+        const QString hint = QStringLiteral("Abort and analyze current game");
+        SetNewGameControls(QStringLiteral("Abort Game"), &hint, true);
+        if (currentRecWindow) currentRecWindow->ShowGameInProgress();
+        break;
+    }
+    case gpGameOver: {
+        scoreCard->DisableScoreButtons();
+        diceSet->EndTurn();
+        const QString hint = QStringLiteral("Start a new game");
+        SetNewGameControls(QStringLiteral("New Game"), &hint, true);
+        // The user may have closed this game's window; its analysis gets a new one.
+        if (!currentRecWindow) OpenRecordingWindow(false);
+        currentRecWindow->ShowAnalysis(session.recording);
+        if (q::GameOver(session.gameState)) Dialogs().Inform(QStringLiteral("Game Over!"));
+        break;
+    }
+    }
     gamePhase = phase;
+    session.phase = q::GamePhase(phase);
 }
 
-void TMainForm::HandleGameEvent(Event) {}
+void TMainForm::HandleGameEvent(q::Event e) {
+    switch (e.aspect) {
+    case q::Rolling:
+        if (gamePhase == gpGameNotStarted) SetGamePhase(gpGameInProgress);
+        diceSet->DoRoll(session.gameState, session.turnState);
+        UpdateScoreHints();
+        scoreCard->EnableScoreButtons();
+        break;
+    case q::Keeping:
+        q::SessionKeep(session, e.arg);
+        break;
+    case q::Scoring:
+        scoreCard->DisableScoreButtons();
+        q::SessionScore(session, e.category);
+        scoreCard->Totals = session.scoreCard;
+        scoreCard->ShowScoreCard(session.gameState);
+        if (q::GameOver(session.gameState)) {
+            SetGamePhase(gpGameOver);
+        } else {
+            diceSet->ResetTurn();
+            scoreCard->SetTurnIndex(q::NTurnsPerGame + 1 -
+                                    q::CategorySetSize(session.gameState.free));
+        }
+        break;
+    }
+}
 
-void TMainForm::UpdateScoreHints() {}
+void TMainForm::UpdateScoreHints() {
+    for (int c = 0; c < q::NCategories; ++c)
+        scoreCard->SetScoreHint(q::Category(c), q::ScoreHint(q::OfficialRules, session.gameState,
+                                                             session.turnState, q::Category(c)));
+}
 
 void TMainForm::ShowHints(bool on) {
     SetHintShown(NewGameButton, on);
     SetHintShown(HintsButton, on);
     SetHintShown(NewAdvisorButton, on);
+    if (scoreCard) scoreCard->ShowHints(on);
+    if (diceSet) diceSet->ShowHints(on);
 }
 
 void TMainForm::OpenRecordingWindow(bool advance) {
     if (advance) ++recWindowCount;
+    auto* w = new TGameRecForm(this);
+    w->OnClosed = [this](TGameRecForm* f) { RecordingWindowClosed(f); };
+    recWindows.append(w);
+    currentRecWindow = w;
+    const int shift = (recWindowCount - 1) * RecordingWindowOffset;
+    w->move(TGameRecForm::DesignedLeft + shift, TGameRecForm::DesignedTop + shift);
+    w->setWindowTitle(TGameRecForm::DesignedCaption() + QLatin1Char(' ') +
+                      QString::number(recWindowCount));
+    w->Unsaved = false;
+    w->show();
 }
 
 void TMainForm::RecordingWindowClosed(TGameRecForm* window) {
@@ -44,16 +152,32 @@ void TMainForm::RecordingWindowClosed(TGameRecForm* window) {
 }
 
 int TMainForm::UnsavedRecordingCount() {
-    return 0;
+    recWindows.removeAll(QPointer<TGameRecForm>());
+    int n = 0;
+    for (const QPointer<TGameRecForm>& w : recWindows)
+        if (w->Unsaved) ++n;
+    return n;
 }
 
 std::string TMainForm::CurrentAbstractState() {
-    return Format("%s%s  %s;%d", GameStateToString(InitialGameState).c_str(), "   0", "",
-                  int(InitialTurnState.rollsLeft));
+    const q::TurnState& ts = session.turnState;
+    const bool turnStart = ts.rollsLeft == q::NRollsPerTurn && ts.phase == q::ToRoll;
+    const std::string total =
+        scoreCard ? scoreCard->GrandTotalText() : q::Format("%*d", 4, q::SessionTotal(session));
+    const std::string dice = turnStart || !diceSet ? std::string() : diceSet->DiceText();
+    return q::AbstractStateText(session.gameState, total, dice, ts.rollsLeft);
 }
 
-void TMainForm::OpenAdvisor() {}
+void TMainForm::OpenAdvisor() {
+    auto* a = new TAdvisorForm([this] { return CurrentAbstractState(); }, this);
+    a->Init(CurrentAbstractState());
+    a->show();
+}
 
 void TMainForm::SelectDice(QAction* item) {
-    item->setChecked(true);
+    if (diceSet) diceSet->SelectDiceSource(item);
+}
+
+TGameRecForm* TMainForm::CurrentRecordingWindow() const {
+    return currentRecWindow;
 }

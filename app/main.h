@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include "concepts/QuintorConcepts.h"
+#include "play/QuintorGameSession.h"
 
 class QAction;
 class QActionGroup;
@@ -20,7 +21,11 @@ class TDiceSetForm;
 class TGameRecForm;
 class TScoreCardForm;
 
-enum GamePhase : std::uint8_t { gpGameNotStarted = 0, gpGameInProgress = 1, gpGameOver = 2 };
+// The game phase is the game session's own.
+using quintor::GamePhase;
+using quintor::gpGameInProgress;
+using quintor::gpGameNotStarted;
+using quintor::gpGameOver;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -100,13 +105,19 @@ public:
     TScoreCardForm* ScoreCard() const { return scoreCard; }
     TDiceSetForm* DiceSet() const { return diceSet; }
 
+    // The running game's recording (for tests and the report).
+    const quintor::GameRecording& Recording() const { return session.recording; }
+    TGameRecForm* CurrentRecordingWindow() const;
+
 private:
+    void SetNewGameControls(const QString& caption, const QString* hint, bool enabled);
+
     GamePhase gamePhase = gpGameNotStarted;
-    quintor::GameState gameState;
-    quintor::TurnState turnState;
+    // Game state, turn state and recording of this game; its score card mirrors the window's.
+    quintor::GameSession session;
     TScoreCardForm* scoreCard = nullptr;
     TDiceSetForm* diceSet = nullptr;
-    TGameRecForm* currentRecWindow = nullptr;
+    QPointer<TGameRecForm> currentRecWindow;
     std::int32_t recWindowCount = 0;
     QList<QPointer<TGameRecForm>> recWindows;
     // ==== End of the game controller ===========================================================
