@@ -21,8 +21,7 @@ int RunQuintor(const std::vector<std::string>& args, std::istream& in, std::ostr
 
 // The commands, args without the command word(s). They throw on errors; RunQuintor reports them.
 int RulesCommand(const std::vector<std::string>& args, std::ostream& out);
-int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
-                        std::ostream& err);
+int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int TablesInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int EvaluateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int AdviseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -21,8 +21,8 @@ static bool Listed(std::initializer_list<std::string_view> names, std::string_vi
 
 Options ParseOptions(const std::vector<std::string>& args,
                      std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions,
-                     std::size_t maxPositional, std::string_view command) {
+                     std::initializer_list<std::string_view> flagOptions, std::size_t maxPositional,
+                     std::string_view command) {
     Options o;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -119,9 +119,9 @@ static std::string ShellWord(const std::string& s) {
 
 std::string CreateCommandText(const Options& options, std::string_view extra) {
     std::string text = "quintor tables create";
-    if (!extra.empty()) text += " " + std::string(extra);
+    if (!extra.empty()) text.append(" ").append(extra);
     if (options.values.count("--location"))
-        text += " --location " + ShellWord(options.Value("--location"));
+        text.append(" --location ").append(ShellWord(options.Value("--location")));
     return text;
 }
 
@@ -229,8 +229,8 @@ void ProgressBar::Finish() {
 }
 
 ProgressGuard::ProgressGuard(ProgressBar* optimal, ProgressBar* variance) : saved_(Progress()) {
-    Progress().optimalStep = optimal ? std::function<void()>([optimal] { optimal->Step(); })
-                                     : std::function<void()>();
+    Progress().optimalStep =
+        optimal ? std::function<void()>([optimal] { optimal->Step(); }) : std::function<void()>();
     Progress().varianceStep = variance ? std::function<void()>([variance] { variance->Step(); })
                                        : std::function<void()>();
 }

@@ -40,8 +40,8 @@ struct Options {
 // ends the options. Anything else starting with "-" is a UsageError naming the command.
 Options ParseOptions(const std::vector<std::string>& args,
                      std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions,
-                     std::size_t maxPositional, std::string_view command);
+                     std::initializer_list<std::string_view> flagOptions, std::size_t maxPositional,
+                     std::string_view command);
 // A decimal number in lo..hi given for option name; UsageError otherwise.
 long long ParseCount(const std::string& text, long long lo, long long hi, std::string_view name);
 

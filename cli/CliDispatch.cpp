@@ -58,8 +58,8 @@ static int Dispatch(const std::vector<std::string>& args, std::istream& in, std:
     const std::string& cmd = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (cmd == "--help" || cmd == "-h" || cmd == "help" || WantsHelp(rest)) {
-        if (cmd != "--help" && cmd != "-h" && cmd != "help" && cmd != "rules" &&
-            cmd != "tables" && cmd != "evaluate" && cmd != "advise" && cmd != "play")
+        if (cmd != "--help" && cmd != "-h" && cmd != "help" && cmd != "rules" && cmd != "tables" &&
+            cmd != "evaluate" && cmd != "advise" && cmd != "play")
             throw UsageError("unknown command '" + cmd + "'");
         out << UsageText();
         return ExitOk;

@@ -31,9 +31,9 @@ int EvaluateCommand(const std::vector<std::string>& args, std::ostream& out, std
         WriteLine(out, "Expected final score",
                   FixedStr(StrategyExpectedValue(s, InitialGameState, InitialTurnState), 5));
         if (haveVariance)
-            WriteLine(out, "Standard deviation",
-                      FixedStr(std::sqrt(StrategyVariance(s, InitialGameState, InitialTurnState)),
-                               5));
+            WriteLine(
+                out, "Standard deviation",
+                FixedStr(std::sqrt(StrategyVariance(s, InitialGameState, InitialTurnState)), 5));
         else
             err << "quintor: no variance table, so no standard deviation; create it with: "
                 << CreateCommandText(o, "--variance") << '\n';

@@ -44,10 +44,10 @@ DiceDevilState* DiceSource(const Options& o) {
 // A report that cannot be saved is known before the game, not after it.
 void RequireSaveTarget(const std::string& file) {
     if (file.empty()) throw CommandError("--save needs a file name");
-    if (DirectoryExists(file)) throw CommandError("cannot save the report to \"" + file +
-                                                  "\": it is a directory");
+    if (DirectoryExists(file))
+        throw CommandError("cannot save the report to \"" + file + "\": it is a directory");
     std::string dir = DirectoryOf(file);
-    if (dir.empty()) dir = ".";
+    if (dir.empty()) dir.push_back('.');   // a bare file name lands in the working folder
     if (!DirectoryExists(dir))
         throw CommandError("cannot save the report to \"" + file + "\": the folder \"" + dir +
                            "\" does not exist");
@@ -63,8 +63,8 @@ void PlayGame(GameSession& s, DiceDevilState* devil, std::ostream& out) {
         for (;;) {
             const Event roll = SessionRoll(s, devil);
             if (ValueListTbl[roll.arg].list.siz > 0)
-                out << "    Rolled: " << ValueListToString(ValueListTbl[roll.arg].list, true)
-                    << '\n';
+                out << "    Rolled: "
+                    << TrimStr(ValueListToString(ValueListTbl[roll.arg].list, true)) << '\n';
             Event choice;
             ChooseEvent(UserStrategy, s.gameState, s.turnState, SessionTotal(s), choice, true);
             if (choice.aspect == Keeping) {
@@ -85,8 +85,9 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
         ParseOptions(args, {"--location", "--dice", "--seed", "--save"}, {}, 0, "play");
     DiceDevilState* devil = DiceSource(o);
     const bool seeded = o.Has("--seed");
-    const auto seed = seeded ? std::uint32_t(ParseCount(o.Value("--seed"), 0, 4294967295LL, "--seed"))
-                             : std::uint32_t(0);
+    const auto seed = seeded
+                          ? std::uint32_t(ParseCount(o.Value("--seed"), 0, 4294967295LL, "--seed"))
+                          : std::uint32_t(0);
     const std::string saveFile = o.Value("--save");
     if (o.Has("--save")) RequireSaveTarget(saveFile);
     LoadExpectedTable(o);

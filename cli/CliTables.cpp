@@ -16,8 +16,9 @@ int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
     const Options o = ParseOptions(args, {"--location", "--threads"}, {"--expected", "--variance"},
                                    0, "tables create");
     if (o.Has("--expected") && o.Has("--variance"))
-        throw UsageError("tables create: --expected and --variance exclude each other; give "
-                         "neither to create both");
+        throw UsageError(
+            "tables create: --expected and --variance exclude each other; give "
+            "neither to create both");
     const int threads =
         o.Has("--threads") ? int(ParseCount(o.Value("--threads"), 1, 1024, "--threads")) : 0;
     const std::string location = TableLocation(o);
@@ -36,9 +37,11 @@ int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
     } else {
         const std::string file = TablePath(location, OptimalTableFileName);
         if (!FileExists(file))
-            throw CommandError("the variance table is computed from the Optimal Expected Score "
-                               "table, and \"" + file + "\" was not found.\nCreate it first with: " +
-                               CreateCommandText(o, "--expected"));
+            throw CommandError(
+                "the variance table is computed from the Optimal Expected Score "
+                "table, and \"" +
+                file +
+                "\" was not found.\nCreate it first with: " + CreateCommandText(o, "--expected"));
         LoadExpectedTable(o);
     }
     if (variance) {
@@ -56,8 +59,7 @@ static std::string ValueLinePrefix(const CacheState& c) {
     return c.Name + " of " + OptimalStrategy->ShortName + " for " + ScoreItemName(c.Line) + " = ";
 }
 
-int TablesInfoCommand(const std::vector<std::string>& args, std::ostream& out,
-                      std::ostream& err) {
+int TablesInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const Options o = ParseOptions(args, {"--location"}, {}, 0, "tables info");
     const std::string location = TableLocation(o);
     RequireLocation(location);
