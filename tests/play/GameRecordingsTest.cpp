@@ -3,20 +3,13 @@
 #include <cmath>
 #include <vector>
 
-#include "PlayTables.h"
-#include "core/GeneralStuff.h"
+#include "PlayTestSupport.h"
 #include "engine/QuintorStrategies.h"
 #include "engine/QuintorStrategyAnalysis.h"
 #include "play/QuintorGameRecordings.h"
 
 namespace quintor {
 namespace {
-
-ValueBagRank Bag(std::initializer_list<int> values) {
-    ValueBag b;
-    for (int v : values) AddToBag(b, v, 1);
-    return RankFromValueBag(b);
-}
 
 GameState State(CategorySet free, int need, bool chip) {
     GameState g;

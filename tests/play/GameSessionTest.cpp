@@ -2,8 +2,7 @@
 
 #include <vector>
 
-#include "PlayTables.h"
-#include "core/GeneralStuff.h"
+#include "PlayTestSupport.h"
 #include "engine/QuintorStrategies.h"
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
@@ -11,12 +10,6 @@
 
 namespace quintor {
 namespace {
-
-ValueBagRank Bag(std::initializer_list<int> values) {
-    ValueBag b;
-    for (int v : values) AddToBag(b, v, 1);
-    return RankFromValueBag(b);
-}
 
 std::string Shown(const GameSession& s) { return ValueListToString(s.shownDice, false); }
 

@@ -1,8 +1,7 @@
-#include "PlayTables.h"
+#include "PlayTestSupport.h"
 
-#include <unistd.h>
 #include <filesystem>
-#include <string>
+#include <unistd.h>
 
 #include "engine/QuintorStrategies.h"
 
@@ -11,8 +10,8 @@ namespace quintor {
 void UseCompleteOptimalTable() {
     static const bool done = [] {
         namespace fs = std::filesystem;
-        const fs::path dir = fs::temp_directory_path() /
-                             ("quintor-play-tests-" + std::to_string(::getpid()));
+        const fs::path dir =
+            fs::temp_directory_path() / ("quintor-play-tests-" + std::to_string(::getpid()));
         fs::create_directories(dir);
         CreateOptimalTable(dir.string(), 2);
         fs::remove_all(dir);
