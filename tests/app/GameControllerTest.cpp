@@ -3,6 +3,7 @@
 // concepts' rules, and compares the controller's recording, hints and report with it.
 #include <algorithm>
 #include <memory>
+#include <sstream>
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include "app/gamewidgets.h"
 #include "app/main.h"
 #include "app/scorecards.h"
+#include "cli/Cli.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
 #include "play/QuintorGameSession.h"
@@ -482,4 +484,37 @@ TEST_F(GameController, AdvisorAndHintsFollowTheRunningGame) {
     EXPECT_FALSE(HintShown(rollButton));
     EXPECT_FALSE(HintShown(Find<QPushButton>(p.card, "ButQuintor")));
     EXPECT_EQ(main->HintsButton->text().toStdString(), "Enable Hints");
+}
+
+TEST_F(GameController, WindowReportEqualsTheConsoleReportForTheSameRollsAndChoices) {
+    main->Demonic1->trigger();
+    Player p(main.get());
+    PlayWholeGame(p, dialogs);
+    const std::vector<std::string> window = RecordingText(main->CurrentRecordingWindow());
+
+    // The demon rolls the same dice for the same positions, so the console game replays the
+    // window game from its choices alone.
+    std::string input;
+    for (int i = 0; i < p.rec.len; ++i) {
+        const Event& e = p.rec.entry[i].event;
+        if (e.aspect == Keeping)
+            input += "k " + ValueBagToString(ValueBagTbl[e.arg].bag, true) + "\n";
+        else
+            input += std::string("s ") + CategoryChar(e.category) + "\n";
+    }
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunQuintor({"play", "--dice", "demon", "--location", folder.Root() + "/gstbl"},
+                              in, out, err),
+              cli::ExitOk)
+        << err.str();
+    std::vector<std::string> console;
+    std::istringstream lines(out.str());
+    bool report = false;
+    for (std::string l; std::getline(lines, l);) {
+        if (report) console.push_back(l);
+        if (l == "Game Over!") report = true;
+    }
+    ASSERT_TRUE(report) << out.str();
+    EXPECT_EQ(window, console);
 }
