@@ -200,7 +200,9 @@ void TCreateTableForm::CreateControls() {
     OKButton = new QPushButton("OK", this);
     OKButton->setObjectName("OKButton");
     OKButton->setGeometry(362, 298, 90, 28);
-    OKButton->setDefault(true);   // Enter presses it; Escape closes the dialog as well
+    // Enter presses OK whichever button has the focus; Escape closes the dialog as well.
+    for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
+    OKButton->setDefault(true);
 }
 
 void TCreateTableForm::CreateConnections() {

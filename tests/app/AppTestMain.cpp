@@ -1,0 +1,77 @@
+// The window tests run inside the program's own application object. Started as
+//   app_tests --trainer-child FOLDER
+// the program instead runs the whole trainer in FOLDER (its log is FOLDER/QuintorTrainer.log),
+// answers every dialog with OK, prints each dialog's text, and makes the main window's
+// New Game fail its check as soon as the loop runs.
+#include <cstring>
+#include <iostream>
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "app/Dialogs.h"
+#include "app/TrainerApplication.h"
+#include "app/main.h"
+#include "app/settings.h"
+#include "play/QuintorStartup.h"
+
+namespace {
+
+class EchoDialogs : public DialogService {
+public:
+    bool Ask(const QString& text) override { return Echo("ASK", text), true; }
+    void Inform(const QString& text) override { Echo("INFORM", text); }
+    void ShowError(const QString& text) override { Echo("ERROR", text); }
+    QString ChooseSaveFile(const QString& title, const QString&, const QString&, const QString&,
+                           const QString&) override {
+        Echo("SAVE", title);
+        return {};
+    }
+    QString ChooseDirectory(const QString& start) override {
+        Echo("DIRECTORY", start);
+        return {};
+    }
+
+private:
+    static void Echo(const char* kind, const QString& text) {
+        std::cout << kind << ": " << text.toStdString() << std::endl;
+    }
+};
+
+int RunChild(int argc, char** argv, const std::string& folder) {
+    EchoDialogs echo;
+    SetDialogs(&echo);
+    SetExePath(folder);
+    TrainerOptions options;
+    options.programPath = folder + "/QuintorTrainer";
+    options.started = [](TMainForm& form) {
+        // New Game while no game has started is a program fault.
+        QTimer::singleShot(0, &form, [&form] { form.NewGame(); });
+    };
+    return RunTrainer(argc, argv, options);
+}
+
+// The offscreen platform remarks on every window it cannot raise or size; that is noise here.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith("This plugin does not support")) return;
+    std::cerr << qPrintable(qFormatLogMessage(type, context, text)) << std::endl;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--trainer-child") == 0) {
+        int childArgc = 1;
+        return RunChild(childArgc, argv, argv[2]);
+    }
+    qInstallMessageHandler(QuietMessages);
+    ::testing::InitGoogleTest(&argc, argv);
+    quintor::StartModules();
+    int rc = 0;
+    {
+        TrainerApplication app(argc, argv);
+        rc = RUN_ALL_TESTS();
+    }
+    quintor::StopModules();
+    return rc;
+}
