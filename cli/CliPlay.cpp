@@ -100,8 +100,9 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
     NewGameSession(s);
     // The first position of a game is always shown, even after an earlier game in this process.
     UserStrategy->LastShownState = GameState{};
-    out << "Quintor game with " << devil->Name << ". Type k and the dice to keep, or s and a "
-        << "category letter (1-6 T F H S L Q C) to score.\n";
+    out << "New game, dice: " << devil->Name << ".\n"
+        << "After a roll type k and the dice to keep (k 66), or s and a category letter to score "
+           "(1-6 T F H S L Q C).\n";
     bool aborted = false;
     {
         ConsoleGuard console(in, out);
