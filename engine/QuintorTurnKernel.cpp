@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "core/GeneralStuff.h"
 
@@ -121,6 +123,11 @@ void BuildLayers() {
     }
 }
 
+// Branch-free, so that the lane loops become vector code; for the values met here (no NaN)
+// they are exactly the strict-comparison maximum and minimum.
+inline double Max(double a, double b) { return a < b ? b : a; }
+inline double Min(double a, double b) { return b < a ? b : a; }
+
 // One scoring, the rules of ApplyScoringEvent inlined: the points added to the total and the
 // next state.
 struct Outcome {
@@ -155,31 +162,62 @@ inline double Candidate(const double* T, CategorySet free, int need, bool chip, 
     return T[FastIndex(o.free, o.need, o.chip)] + double(o.points);
 }
 
-// The value of scoring each roll now, W game states of one free set and chip at a time
-// (R[i * W + j] for the need of lane j). Quintor rolls, the only ones with jokers and extra
-// bonuses, are done one by one afterwards; the other rolls by one pass per free category.
-template <int W>
+// Lanes: W game states of one free set and chip side by side, each lane doing exactly the
+// arithmetic of a single state. A lane vector is a plain double for one state, or a pair of
+// doubles (SSE2 on every x86-64) for the bulk runs; both give the same bits in every lane.
+typedef double Pair __attribute__((vector_size(16)));
+
+template <typename V>
+constexpr int Width = 1;
+template <>
+constexpr int Width<Pair> = 2;
+
+template <typename V>
+inline V Splat(double x) {
+    if constexpr (std::is_same_v<V, double>) return x;
+    else return V{x, x};
+}
+template <typename V>
+inline void SetLane(V& v, int j, double x) {
+    if constexpr (std::is_same_v<V, double>) {
+        (void)j;
+        v = x;
+    } else {
+        v[j] = x;
+    }
+}
+template <typename V>
+inline V VMax(V a, V b) { return a < b ? b : a; }
+template <typename V>
+inline V VMin(V a, V b) { return b < a ? b : a; }
+
+// The value of scoring each roll now (R[i * W + j] for the need of lane j). Quintor rolls, the
+// only ones with jokers and extra bonuses, are done one by one afterwards; the other rolls by
+// one pass per free category.
+template <typename V, int NV>
 void LaneScoring(const double* T, CategorySet free, bool chip, const std::uint16_t* need,
-                 double* R) {
-    std::fill(R, R + NRolls * W, MaxStart);
+                 V* R) {
+    constexpr int W = NV * Width<V>;
+    const V init = Splat<V>(MaxStart);
+    for (int x = 0; x < NRolls * NV; ++x) R[x] = init;
     for (int c = ThreeOfAKind; c <= Chance; ++c) {
         if (!InSet(free, c)) continue;
         const CategorySet f2 = WithoutCategory(free, c);
         const bool ch2 = c == QuintorCat ? false : chip;   // no Quintor: the box gets 0
-        double tv[W];
-        for (int j = 0; j < W; ++j) tv[j] = T[FastIndex(f2, need[j], ch2)];
+        alignas(16) double tvd[W];
+        for (int j = 0; j < W; ++j) tvd[j] = T[FastIndex(f2, need[j], ch2)];
+        V tv[NV];
+        std::memcpy(tv, tvd, sizeof tv);
         const double* p = rolls.points[c].data();
         for (int i = 0; i < NRolls; ++i) {
-            for (int j = 0; j < W; ++j) {
-                const double v = tv[j] + p[i];
-                if (R[i * W + j] < v) R[i * W + j] = v;
-            }
+            const V pts = Splat<V>(p[i]);
+            for (int q = 0; q < NV; ++q) R[i * NV + q] = VMax(R[i * NV + q], tv[q] + pts);
         }
     }
     for (int c = Aces; c <= Sixes; ++c) {
         if (!InSet(free, c)) continue;
         const CategorySet f2 = WithoutCategory(free, c);
-        double vt[NDice + 1][W];
+        alignas(16) double vtd[NDice + 1][W];
         for (int k = 0; k <= NDice; ++k) {
             const int pts = (c + 1) * k;
             for (int j = 0; j < W; ++j) {
@@ -189,15 +227,15 @@ void LaneScoring(const double* T, CategorySet free, bool chip, const std::uint16
                     if (n <= pts) bonus = UpperSectionBonus;
                     else n2 = n - pts;
                 }
-                vt[k][j] = T[FastIndex(f2, n2, chip)] + double(pts + bonus);
+                vtd[k][j] = T[FastIndex(f2, n2, chip)] + double(pts + bonus);
             }
         }
+        V vt[NDice + 1][NV];
+        std::memcpy(vt, vtd, sizeof vt);
         const std::uint8_t* cnt = rolls.count[c].data();
         for (int i = 0; i < NRolls; ++i) {
-            const double* row = vt[cnt[i]];
-            for (int j = 0; j < W; ++j) {
-                if (R[i * W + j] < row[j]) R[i * W + j] = row[j];
-            }
+            const V* row = vt[cnt[i]];
+            for (int q = 0; q < NV; ++q) R[i * NV + q] = VMax(R[i * NV + q], row[q]);
         }
     }
     for (int q : rolls.quintorRoll) {
@@ -208,77 +246,69 @@ void LaneScoring(const double* T, CategorySet free, bool chip, const std::uint16
                 const double v = Candidate(T, free, need[j], chip, q, c);
                 if (v > best) best = v;
             }
-            R[q * W + j] = best;
+            SetLane(R[q * NV + j / Width<V>], j % Width<V>, best);
         }
     }
 }
 
 // K[210 + i] := R[i]; then each smaller bag from the bags one die larger.
-template <int W, Reducer Red>
-void LaneKeepers(const double* R, double* K) {
-    std::copy(R, R + NRolls * W, K + NValueBag4Ranks * W);
+template <typename V, int NV, Reducer Red>
+void LaneKeepers(const V* R, V* K) {
+    std::copy(R, R + NRolls * NV, K + NValueBag4Ranks * NV);
+    const V six = Splat<V>(6.0);
     for (int k = NValueBag4Ranks - 1; k >= 0; --k) {
         const auto& pd = lattice.plusDie[k];
-        for (int j = 0; j < W; ++j) {
+        for (int q = 0; q < NV; ++q) {
             if constexpr (Red == Reducer::Expected) {
-                double s = K[pd[0] * W + j];
-                s += K[pd[1] * W + j];
-                s += K[pd[2] * W + j];
-                s += K[pd[3] * W + j];
-                s += K[pd[4] * W + j];
-                s += K[pd[5] * W + j];
-                K[k * W + j] = s / 6.0;
+                V s = K[pd[0] * NV + q];
+                s = s + K[pd[1] * NV + q];
+                s = s + K[pd[2] * NV + q];
+                s = s + K[pd[3] * NV + q];
+                s = s + K[pd[4] * NV + q];
+                s = s + K[pd[5] * NV + q];
+                K[k * NV + q] = s / six;
             } else {
-                double m = K[pd[0] * W + j];
-                for (int v = 1; v < NValues; ++v) {
-                    const double x = K[pd[v] * W + j];
-                    if (x < m) m = x;
-                }
-                K[k * W + j] = m;
+                V m = K[pd[0] * NV + q];
+                for (int v = 1; v < NValues; ++v) m = VMin(m, K[pd[v] * NV + q]);
+                K[k * NV + q] = m;
             }
         }
     }
 }
 
 // B[b] := the best keeper value among the sub-bags of b; R[i] := B[210 + i].
-template <int W>
-void LaneBest(const double* K, double* B, double* R) {
-    for (int j = 0; j < W; ++j) B[j] = K[j];
+template <typename V, int NV>
+void LaneBest(const V* K, V* B, V* R) {
+    for (int q = 0; q < NV; ++q) B[q] = K[q];
     for (int b = 1; b < NValueBag5Ranks; ++b) {
-        double m[W];
-        for (int j = 0; j < W; ++j) m[j] = K[b * W + j];
+        V m[NV];
+        for (int q = 0; q < NV; ++q) m[q] = K[b * NV + q];
         for (int e = lattice.minusFirst[b]; e < lattice.minusFirst[b + 1]; ++e) {
-            const double* s = B + lattice.minusDie[e] * W;
-            for (int j = 0; j < W; ++j) {
-                if (m[j] < s[j]) m[j] = s[j];
-            }
+            const V* s = B + lattice.minusDie[e] * NV;
+            for (int q = 0; q < NV; ++q) m[q] = VMax(m[q], s[q]);
         }
-        for (int j = 0; j < W; ++j) B[b * W + j] = m[j];
+        for (int q = 0; q < NV; ++q) B[b * NV + q] = m[q];
     }
-    std::copy(B + NValueBag4Ranks * W, B + NValueBag5Ranks * W, R);
+    std::copy(B + NValueBag4Ranks * NV, B + NValueBag5Ranks * NV, R);
 }
 
-template <int W>
-struct LaneScratch {
-    alignas(64) double R[NRolls * W];
-    alignas(64) double K[NValueBag5Ranks * W];
-    alignas(64) double B[NValueBag5Ranks * W];
-};
-
-// The start-of-turn expected values of W states of one free set and chip.
-template <int W>
+// The start-of-turn expected values of the W states.
+template <typename V, int NV>
 void ExpectedLanes(const double* T, CategorySet free, bool chip, const std::uint16_t* need,
                    double* start) {
-    LaneScratch<W> s;
-    LaneScoring<W>(T, free, chip, need, s.R);
+    constexpr int W = NV * Width<V>;
+    V R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV];
+    LaneScoring<V, NV>(T, free, chip, need, R);
     for (int l = 1; l < NRollsPerTurn; ++l) {
-        LaneKeepers<W, Reducer::Expected>(s.R, s.K);
-        LaneBest<W>(s.K, s.B, s.R);
+        LaneKeepers<V, NV, Reducer::Expected>(R, K);
+        LaneBest<V, NV>(K, B, R);
     }
-    for (int j = 0; j < W; ++j) start[j] = ExpectedStart(s.R + j, W);
+    double Rd[NRolls * W];
+    std::memcpy(Rd, R, sizeof Rd);
+    for (int j = 0; j < W; ++j) start[j] = ExpectedStart(Rd + j, W);
 }
 
-constexpr int BulkLanes = 4;
+constexpr int BulkLanes = 4;   // two pairs
 
 }  // namespace
 
@@ -319,15 +349,15 @@ const NeedClasses& NeedClassesFor(CategorySet free) { return needClasses[free & 
 
 void ScoringValues(const GameStateTable& table, const GameState& g, double* R0) {
     const std::uint16_t need[1] = {g.need};
-    LaneScoring<1>(table.data(), g.free, g.chip, need, R0);
+    LaneScoring<double, 1>(table.data(), g.free, g.chip, need, R0);
 }
 
-void ExpectedKeepers(const double* R, double* K) { LaneKeepers<1, Reducer::Expected>(R, K); }
-void WorstKeepers(const double* R, double* K) { LaneKeepers<1, Reducer::Worst>(R, K); }
+void ExpectedKeepers(const double* R, double* K) { LaneKeepers<double, 1, Reducer::Expected>(R, K); }
+void WorstKeepers(const double* R, double* K) { LaneKeepers<double, 1, Reducer::Worst>(R, K); }
 
 void BestSubBags(const double* K, double* R) {
     double B[NValueBag5Ranks];
-    LaneBest<1>(K, B, R);
+    LaneBest<double, 1>(K, B, R);
 }
 
 // Kept out of line so that the bulk lanes and the single look-ups run the very same instructions.
@@ -340,7 +370,7 @@ __attribute__((noinline)) double ExpectedStart(const double* R, std::size_t stri
 double ExpectedStartOfTurn(const GameStateTable& table, const GameState& g) {
     const std::uint16_t need[1] = {g.need};
     double start[1];
-    ExpectedLanes<1>(table.data(), g.free, g.chip, need, start);
+    ExpectedLanes<double, 1>(table.data(), g.free, g.chip, need, start);
     return start[0];
 }
 
@@ -349,12 +379,12 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
     Check(g.free != 0, "ComputeTurnTables", "free <> []");
     const double* tbl = table.data();
     const std::uint16_t need[1] = {g.need};
-    LaneScoring<1>(tbl, g.free, g.chip, need, T.R[0].data());
+    LaneScoring<double, 1>(tbl, g.free, g.chip, need, T.R[0].data());
     double B[NValueBag5Ranks];
     for (int l = 1; l < NRollsPerTurn; ++l) {
-        if (red == Reducer::Expected) LaneKeepers<1, Reducer::Expected>(T.R[l - 1].data(), T.K[l].data());
-        else LaneKeepers<1, Reducer::Worst>(T.R[l - 1].data(), T.K[l].data());
-        LaneBest<1>(T.K[l].data(), B, T.R[l].data());
+        if (red == Reducer::Expected) LaneKeepers<double, 1, Reducer::Expected>(T.R[l - 1].data(), T.K[l].data());
+        else LaneKeepers<double, 1, Reducer::Worst>(T.R[l - 1].data(), T.K[l].data());
+        LaneBest<double, 1>(T.K[l].data(), B, T.R[l].data());
     }
     const auto& R2 = T.R[NRollsPerTurn - 1];
     if (red == Reducer::Expected) {
@@ -431,7 +461,7 @@ std::int64_t FillExpectedGroup(GameStateTable& table, const StateGroup& grp) {
         for (int j = 0; j < BulkLanes; ++j)
             need[j] = nc.first[todo[std::min(at + j, ntodo - 1)]];
         double start[BulkLanes];
-        ExpectedLanes<BulkLanes>(T, grp.free, grp.chip, need, start);
+        ExpectedLanes<Pair, 2>(T, grp.free, grp.chip, need, start);
         for (int j = 0; j < BulkLanes && at + j < ntodo; ++j) {
             std::uint64_t m = nc.members[todo[at + j]];
             while (m != 0) {
