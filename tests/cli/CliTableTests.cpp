@@ -78,36 +78,42 @@ Moments OneRollMoments(int c) {
     return {mean, sumSq / 7776.0 - mean * mean};
 }
 
-TEST(CliTablesCreate, WritesBothTablesWithTheRunLogLinesOnStdoutAndTwoFullBars) {
+TEST(CliTablesCreate, EachRunWritesItsTableWithItsRunLogLinesOnStdoutAndAFullBar) {
     const SharedTables& t = Tables();
-    const RunResult& r = t.creation;
+    const RunResult& r = t.expected;
     ASSERT_EQ(r.rc, ExitOk) << r.err;
-    for (const char* name : {"OptEScore-Official.gstbl", "OptEScore-Official-V.gstbl"})
-        EXPECT_EQ(std::filesystem::file_size(t.location + "/" + name), 6291456u) << name;
-
-    const auto lines = Lines(r.out);
-    const std::size_t start = Find(lines, "Creating Optimal Expected Final Score Table");
-    ASSERT_LT(start, lines.size()) << r.out;
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(lines.at(start + 1), "# Known entries in OptECache^.gstbl = ");
-    EXPECT_EQ(lines.at(start + 2), "  0");
-    EXPECT_EQ(lines.at(start + 3), "Computing all choices for optimal Quintor strategy ...");
-    const std::size_t known = Find(lines, "# Known entries in OptECache^.gstbl = ", start + 4);
-    ASSERT_LT(known + 3, lines.size());
+    EXPECT_EQ(std::filesystem::file_size(t.location + "/OptEScore-Official.gstbl"), 6291456u);
+    auto lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 9u) << r.out;
+    EXPECT_EQ(lines[0], "Creating Optimal Expected Final Score Table");
+    EXPECT_EQ(lines[1], "# Known entries in OptECache^.gstbl = ");
+    EXPECT_EQ(lines[2], "  0");
+    EXPECT_EQ(lines[3], "Computing all choices for optimal Quintor strategy ...");
+    const std::size_t known = Find(lines, "# Known entries in OptECache^.gstbl = ", 4);
+    ASSERT_EQ(known + 5, lines.size()) << r.out;
     EXPECT_EQ(lines[known + 1], "  786432");
     EXPECT_EQ(lines[known + 2], "Optimal Expected Final Score of Zelk for GRAND TOTAL = ");
     EXPECT_TRUE(std::regex_match(lines[known + 3], std::regex("  254\\.[0-9]{5}")))
         << lines[known + 3];
-    EXPECT_EQ(lines.at(known + 4), "Saving GameStateTable to file named \"" + t.location +
-                                       "/OptEScore-Official.gstbl\"");
+    EXPECT_EQ(lines[known + 4], "Saving GameStateTable to file named \"" + t.location +
+                                    "/OptEScore-Official.gstbl\"");
+    // One bar on stderr, filled once, and nothing else there.
+    EXPECT_TRUE(
+        Contains(r.err, "\rOptimal Expected Final Score [" + std::string(40, '#') + "] 100%\n"));
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 
-    const std::size_t vstart = Find(lines, "Creating Variance-in-Final-Score Table", known);
-    ASSERT_LT(vstart + 3, lines.size()) << r.out;
-    EXPECT_EQ(lines[vstart + 1], "# Known entries in VCache^.gstbl = ");
-    EXPECT_EQ(lines[vstart + 2], "  0");
-    EXPECT_EQ(lines[vstart + 3], "Computing all variances for optimal choices ...");
-    const std::size_t vknown = Find(lines, "# Known entries in VCache^.gstbl = ", vstart + 4);
-    ASSERT_LT(vknown + 4, lines.size());
+    // The variance run reads the expected-score table from the location.
+    const RunResult& v = t.variance;
+    ASSERT_EQ(v.rc, ExitOk) << v.err;
+    EXPECT_EQ(std::filesystem::file_size(t.location + "/OptEScore-Official-V.gstbl"), 6291456u);
+    lines = Lines(v.out);
+    ASSERT_GE(lines.size(), 9u) << v.out;
+    EXPECT_EQ(lines[0], "Creating Variance-in-Final-Score Table");
+    EXPECT_EQ(lines[1], "# Known entries in VCache^.gstbl = ");
+    EXPECT_EQ(lines[2], "  0");
+    EXPECT_EQ(lines[3], "Computing all variances for optimal choices ...");
+    const std::size_t vknown = Find(lines, "# Known entries in VCache^.gstbl = ", 4);
+    ASSERT_EQ(vknown + 5, lines.size()) << v.out;
     EXPECT_EQ(lines[vknown + 1], "  786432");
     EXPECT_EQ(lines[vknown + 2], "Variance in Final Score of Zelk for GRAND TOTAL = ");
     std::smatch m;
@@ -118,36 +124,16 @@ TEST(CliTablesCreate, WritesBothTablesWithTheRunLogLinesOnStdoutAndTwoFullBars) 
     EXPECT_NEAR(sd * sd, variance, 2 * sd * 1e-5 + 1e-9);
     EXPECT_GT(sd, 50.0);
     EXPECT_LT(sd, 70.0);
-    EXPECT_EQ(lines.back(), "Saving GameStateTable to file named \"" + t.location +
-                                "/OptEScore-Official-V.gstbl\"");
-
-    // The two bars on stderr, each filled once; nothing else there.
-    for (const char* title : {"\rOptimal Expected Final Score [", "\rVariance in Final Score ["}) {
-        const std::string full = title + std::string(40, '#') + "] 100%\n";
-        EXPECT_TRUE(Contains(r.err, full)) << title;
-    }
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    EXPECT_EQ(lines[vknown + 4], "Saving GameStateTable to file named \"" + t.location +
+                                     "/OptEScore-Official-V.gstbl\"");
+    EXPECT_TRUE(Contains(v.err, "\rVariance in Final Score [" + std::string(40, '#') + "] 100%\n"));
+    EXPECT_EQ(std::count(v.err.begin(), v.err.end(), '\n'), 1) << v.err;
 
     // The lines still go to the run log itself.
     FlushLog();
     const std::string log = ReadFile(LogFilePath());
     EXPECT_TRUE(Contains(log, "Creating Optimal Expected Final Score Table\n"));
     EXPECT_TRUE(Contains(log, "Computing all variances for optimal choices ...\n"));
-}
-
-TEST(CliTablesCreate, VarianceAloneReadsTheExpectedTableAndRecreatesTheSameFile) {
-    const SharedTables& t = Tables();
-    TempDir dir;
-    std::filesystem::copy_file(t.location + "/OptEScore-Official.gstbl",
-                               dir.file("OptEScore-Official.gstbl"));
-    const RunResult r = RunCli({"tables", "create", "--variance", "--location", dir.path()});
-    ASSERT_EQ(r.rc, ExitOk) << r.err;
-    EXPECT_FALSE(Contains(r.out, "Creating Optimal Expected Final Score Table"));
-    EXPECT_EQ(Lines(r.out).front(), "Creating Variance-in-Final-Score Table");
-    EXPECT_FALSE(Contains(r.err, "Optimal Expected Final Score ["));
-    EXPECT_TRUE(Contains(r.err, "Variance in Final Score [" + std::string(40, '#') + "] 100%"));
-    EXPECT_EQ(ReadFile(dir.file("OptEScore-Official-V.gstbl")),
-              ReadFile(t.location + "/OptEScore-Official-V.gstbl"));
 }
 
 TEST(CliTablesInfo, ShowsEachTableItsEntriesAndItsValueLine) {
@@ -168,7 +154,7 @@ TEST(CliTablesInfo, ShowsEachTableItsEntriesAndItsValueLine) {
         << lines[e + 3];
     const double expected = std::stod(m[1]);
     EXPECT_GE(m[1].str().size(), 12u);   // all fifteen significant digits
-    EXPECT_NEAR(expected, ValueAfter(t.creation.out, "GRAND TOTAL = \n  "), 0.5e-5);
+    EXPECT_NEAR(expected, ValueAfter(t.expected.out, "GRAND TOTAL = \n  "), 0.5e-5);
 
     const std::size_t v = Find(
         lines, "Variance-in-Score Table (optional): " + t.location + "/OptEScore-Official-V.gstbl");
@@ -181,7 +167,7 @@ TEST(CliTablesInfo, ShowsEachTableItsEntriesAndItsValueLine) {
         << lines[v + 3];
     const std::string label = "Variance in Final Score of Zelk for GRAND TOTAL = \n";
     const std::string varianceLine =
-        t.creation.out.substr(t.creation.out.find(label) + label.size());
+        t.variance.out.substr(t.variance.out.find(label) + label.size());
     EXPECT_NEAR(std::stod(m[1]), ValueAfter(varianceLine, " = "), 0.5e-5);
 
     // The variance file alone: shown from the file, while the missing table is an error.

@@ -70,7 +70,10 @@ const SharedTables& Tables() {
     static const SharedTables tables = [] {
         SharedTables t;
         t.location = dir.path();
-        t.creation = RunCli({"tables", "create", "--location", t.location, "--threads", "2"});
+        t.expected =
+            RunCli({"tables", "create", "--expected", "--location", t.location, "--threads", "2"});
+        t.variance =
+            RunCli({"tables", "create", "--variance", "--location", t.location, "--threads", "2"});
         return t;
     }();
     return tables;

@@ -34,11 +34,13 @@ private:
     std::string path_;
 };
 
-// Both tables, made by "tables create" into a folder that lives until the program ends, with
-// what that run printed.
+// Both tables, made by "tables create --expected" and then "tables create --variance" into a
+// folder that lives until the program ends, with what the two runs printed. Each table is thus
+// computed once per test program.
 struct SharedTables {
     std::string location;
-    RunResult creation;
+    RunResult expected;
+    RunResult variance;
 };
 const SharedTables& Tables();
 
