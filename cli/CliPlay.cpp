@@ -104,17 +104,24 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
         << "After a roll type k and the dice to keep (k 66), or s and a category letter to score "
            "(1-6 T F H S L Q C).\n";
     bool aborted = false;
+    int rc = ExitOk;
     {
         ConsoleGuard console(in, out);
         try {
             PlayGame(s, devil, out);
         } catch (const EndOfInput&) {
             aborted = true;
+            out << "\n\nEnd of input: game aborted.\n";
+        } catch (const QuintorError& e) {   // the choices made so far still get their report
+            aborted = true;
+            rc = ExitFailure;
+            out.flush();
+            err << "quintor: " << e.what() << '\n';
+            out << "\n\nGame aborted.\n";
         }
     }
     if (aborted) {
         AbortSession(s);
-        out << "\n\nEnd of input: game aborted.\n";
     } else {
         out << "\nGame Over!\n";
     }
@@ -131,7 +138,7 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
         WriteTextFileAtomically(saveFile, text);
         out << "\nReport saved to " << saveFile << '\n';
     }
-    return ExitOk;
+    return rc;
 }
 
 }  // namespace quintor::cli
