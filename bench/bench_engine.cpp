@@ -99,6 +99,19 @@ void BM_LoadBothTables(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadBothTables)->Unit(benchmark::kMillisecond);
 
+// The guaranteed score of a whole game: the min-score strategy's table from a fresh cache.
+void BM_MinScoreOfAWholeGame(benchmark::State& state) {
+    QuintorStrategyState* S = nullptr;
+    CreateQuintorStrategy(S, "Optimal MinScore Quintor", "Murvo", OfficialRules, OptimalMinScore);
+    double v = 0.0;
+    for (auto _ : state) {
+        CreateCache(S->Cache, "Guaranteed Final Score", GrandTotal, "");
+        v = MinScoreValue(S, InitialGameState, InitialTurnState);
+    }
+    state.counters["value"] = v;
+}
+BENCHMARK(BM_MinScoreOfAWholeGame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 }  // namespace
 
 int main(int argc, char** argv) {

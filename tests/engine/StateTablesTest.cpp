@@ -45,7 +45,7 @@ std::string LogText() {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(GameStateIndex, FollowsTheStridesAndRejectsStatesOutsideTheTable) {
+TEST(GameStateIndex, FollowsTheStridesCoversEveryEntryOnceAndRejectsOthers) {
     EXPECT_EQ(GameStateIndex(InitialGameState), 786431);
     EXPECT_EQ(GameStateIndex(State(0, 0, false)), 0);
     EXPECT_EQ(GameStateIndex(State(0, 0, true)), 128);
@@ -57,9 +57,8 @@ TEST(GameStateIndex, FollowsTheStridesAndRejectsStatesOutsideTheTable) {
     EXPECT_THROW(GameStateIndex(State(1u << QuintorCat, 0, true)), RangeError);
     EXPECT_THROW(GameStateOfIndex(-1), RangeError);
     EXPECT_THROW(GameStateOfIndex(NGameStates), RangeError);
-}
 
-TEST(GameStateIndex, IsABijectionBetweenTheEnumerationAndTheEntries) {
+    // The enumeration of all game states meets every entry once; GameStateOfIndex inverts it.
     std::vector<char> seen(NGameStates, 0);
     GameState g = InitialGameState;
     int n = 0;

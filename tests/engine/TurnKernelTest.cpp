@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -48,36 +47,6 @@ TEST(TurnKernel, ScoringAndSuccessorsFollowApplyScoringEvent) {
         for (int k = 0; k < ns; ++k) listed.insert(GameStateIndex(succ[k]));
         ASSERT_EQ(int(listed.size()), ns) << "listed twice";
         ASSERT_EQ(listed, seen) << GameStateToString(g);
-    }
-}
-
-TEST(TurnKernel, LatticeSumsAndMaximaEqualTheCompletionAndSubBagLists) {
-    std::mt19937 rng(9);
-    std::uniform_real_distribution<double> u(0.0, 300.0);
-    double R[kernel::NRolls], K[NValueBag5Ranks], W[NValueBag5Ranks], best[kernel::NRolls];
-    for (int n = 0; n < 20; ++n) {
-        for (double& v : R) v = std::floor(u(rng)) / (n % 2 ? 1.0 : 7.0);
-        kernel::ExpectedKeepers(R, K);
-        kernel::WorstKeepers(R, W);
-        for (int k = 0; k < NValueBag5Ranks; ++k) {
-            double sum = 0.0, low = 1e300;
-            const IndexRange cr = CompletionRanges[k];
-            for (int i = cr.first; i <= cr.last; ++i) {
-                const double v = R[CompletionTbl[i].vbr - NValueBag4Ranks];
-                sum += CompletionTbl[i].prob * v;
-                low = std::min(low, v);
-            }
-            ASSERT_NEAR(K[k], sum, 1e-12 * std::max(1.0, sum)) << k;
-            ASSERT_EQ(W[k], low) << k;
-        }
-        for (double& v : K) v = u(rng);
-        kernel::BestSubBags(K, best);
-        for (int r = 0; r < kernel::NRolls; ++r) {
-            double m = -1.0;
-            for (int i = SubBagRanges[r].first; i <= SubBagRanges[r].last; ++i)
-                m = std::max(m, K[SubBagTbl[i]]);
-            ASSERT_EQ(best[r], m);
-        }
     }
 }
 
