@@ -62,6 +62,8 @@ QString JoinLines(const std::vector<std::string>& lines) {
 TAdvisorForm::TAdvisorForm(std::function<std::string()> currentState, QWidget* parent)
     : QWidget(parent, Qt::Window), CurrentState(std::move(currentState)) {
     setObjectName(QStringLiteral("AdvisorForm"));
+    // Hints show while the user points, even when another window has the focus.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setWindowTitle(QStringLiteral("Optimal Solitaire Quintor Advisor"));
     setAttribute(Qt::WA_DeleteOnClose);
     move(195, 107);

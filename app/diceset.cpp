@@ -14,6 +14,9 @@ using namespace quintor;
 TDiceSetForm::TDiceSetForm(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("DiceSetForm"));
+    // Hints show while the user points, even when another window has the focus.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    WatchProgramEnd();
     setWindowTitle(QStringLiteral("Dice Set"));
     setFixedSize(246, 73);
     move(0, 105);
@@ -159,5 +162,8 @@ void TDiceSetForm::ButRollClick() {
 }
 
 void TDiceSetForm::closeEvent(QCloseEvent* ev) {
-    ev->ignore();
+    if (OwnerClosed(this))
+        ev->accept();
+    else
+        ev->ignore();
 }

@@ -48,6 +48,9 @@ TGameRecForm::TGameRecForm(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("GameRecForm"));
+    // Hints show while the user points, even when another window has the focus.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    WatchProgramEnd();
     setWindowTitle(DesignedCaption());
     setAttribute(Qt::WA_DeleteOnClose);
     resize(541, 570);
@@ -132,7 +135,7 @@ void TGameRecForm::SaveButtonClick() {
 }
 
 void TGameRecForm::closeEvent(QCloseEvent* ev) {
-    if (Unsaved &&
+    if (Unsaved && !OwnerClosed(this) &&
         !Dialogs().Ask(QStringLiteral("Discard unsaved ") + windowTitle() + QStringLiteral("?"))) {
         ev->ignore();
         return;

@@ -1,5 +1,6 @@
 #include "app/gamewidgets.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QObject>
@@ -16,6 +17,20 @@ public:
     using QObject::QObject;
     bool eventFilter(QObject* obj, QEvent* ev) override {
         if (ev->type() == QEvent::ToolTip && !obj->property(HintProperty).toBool()) return true;
+        return QObject::eventFilter(obj, ev);
+    }
+};
+
+bool programEnding = false;
+
+// The application's quit closes every window first; seeing it here lets the game windows
+// know the closing is the program's, not the user's.
+class EndWatch : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* obj, QEvent* ev) override {
+        if (ev->type() == QEvent::Quit && obj == QCoreApplication::instance())
+            programEnding = true;
         return QObject::eventFilter(obj, ev);
     }
 };
@@ -49,4 +64,16 @@ void SetHintShown(QWidget* w, bool on) {
 
 bool HintShown(const QWidget* w) {
     return w->property(HintProperty).toBool();
+}
+
+void WatchProgramEnd() {
+    static EndWatch* watch = nullptr;
+    if (watch || !QCoreApplication::instance()) return;
+    watch = new EndWatch(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(watch);
+}
+
+bool OwnerClosed(const QWidget* w) {
+    const QWidget* owner = w->parentWidget();
+    return programEnding || (owner != nullptr && !owner->isVisible());
 }

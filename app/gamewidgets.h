@@ -21,3 +21,10 @@ QFont MonospacedFont(int pixelSize = 0);
 // the switch back with HintShown.
 void SetHintShown(QWidget* w, bool on);
 bool HintShown(const QWidget* w);
+
+// True once the program is ending (the application's quit has begun, or the window's owner,
+// the main window, has closed): the game windows then close without refusing or asking, since
+// the main window has asked once for all of them. Game windows call WatchProgramEnd when they
+// are created.
+void WatchProgramEnd();
+bool OwnerClosed(const QWidget* w);

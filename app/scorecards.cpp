@@ -71,6 +71,9 @@ QString PointsText(int points) {
 TScoreCardForm::TScoreCardForm(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("ScoreCardForm"));
+    // Hints show while the user points, even when another window has the focus.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    WatchProgramEnd();
     setWindowTitle(QStringLiteral("Score Card"));
     setFixedSize(305, 505);
     move(0, 208);
@@ -219,5 +222,8 @@ void TScoreCardForm::ScoreButtonClick(const QObject* sender) {
 }
 
 void TScoreCardForm::closeEvent(QCloseEvent* ev) {
-    ev->ignore();
+    if (OwnerClosed(this))
+        ev->accept();
+    else
+        ev->ignore();
 }

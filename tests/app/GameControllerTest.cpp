@@ -378,6 +378,15 @@ TEST_F(GameController, AbortAsksFirstThenAnalysesThePartialGameWithoutGameOver) 
     EXPECT_EQ(dialogs.Texts(ScriptedDialogs::AskKind).back(),
               "Discard game in progress and 1 unsaved game recording(s), and exit?");
     EXPECT_EQ(main->UnsavedRecordingCount(), 1);
+
+    // OK: the one question covered every window; the game windows then close without
+    // refusing or asking again.
+    dialogs.ExpectAsk(true);
+    EXPECT_TRUE(main->close());
+    EXPECT_TRUE(main->ScoreCard()->close());
+    EXPECT_TRUE(main->DiceSet()->close());
+    EXPECT_TRUE(w1->close());
+    EXPECT_EQ(dialogs.Texts(ScriptedDialogs::AskKind).size(), 5u);
 }
 
 TEST_F(GameController, DiceMenuChangesTheSourceOfTheNextRollMidTurn) {
