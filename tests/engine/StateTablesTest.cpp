@@ -1,8 +1,10 @@
 // Game state indexes, tables, caches and the .gstbl files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -207,13 +209,17 @@ TEST(GameStateTableFile, AFailedSaveKeepsTheOldFile) {
 
     GameStateTable other(NGameStates, 1.0);
     EXPECT_THROW(SaveGameStateTable(dir.File("no-such-dir/x.gstbl"), other), IOError);
-    // A read-only directory cannot take the temporary file; the old table stays as it was.
-    fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec);
-    const bool enforced = ::access(dir.path.c_str(), W_OK) != 0;   // not for a superuser
-    if (enforced) {
-        EXPECT_THROW(SaveGameStateTable(file, other), IOError);
-    }
-    fs::permissions(dir.path, fs::perms::owner_all);
+    // The disk fills up after one megabyte (a file size limit, which binds a superuser too): the
+    // old table stays as it was.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(SaveGameStateTable(file, other), IOError);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(ReadBytes(file), before);
     for (const auto& entry : fs::directory_iterator(dir.path))
         EXPECT_EQ(entry.path().filename(), "keep.gstbl") << "left behind: " << entry.path();
