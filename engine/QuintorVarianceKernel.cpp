@@ -1,118 +1,358 @@
 #include "engine/QuintorVarianceKernel.h"
 
+#include <algorithm>
+#include <bit>
+#include <memory>
+
 namespace quintor::kernel {
 
 namespace {
 
-// Entry strides of the categories in the table index (the Quintor box is a three-way code).
-constexpr int CategoryStride(int c) { return c == Chance ? 64 : 3 << (17 - c); }
-constexpr int QuintorCodeStride = 128;
-
-struct RollScoring {
-    std::array<std::array<std::uint8_t, Sixes + 1>, NRolls> upper;   // points in Aces..Sixes
-    std::array<bool, NRolls> quintor;
+// Per-roll data of the scoring pass and the order key of every bag.
+struct VarianceData {
+    std::array<std::array<double, NRolls>, NCategories> points;    // ScoreTbl points as doubles
+    std::array<std::array<std::uint8_t, NRolls>, NValues> count;   // dice showing value v
+    std::array<int, NValues> quintorRoll;                          // roll index of v^5
+    // Its sub-bag lists order bags by their count vectors, the count of ones most significant:
+    // a larger key is later in every list that holds both.
+    std::array<double, NValueBag5Ranks> key;
+    std::array<ValueBagRank, 46656> bagOfKey;
 };
 
-const RollScoring& Scoring() {
-    static const RollScoring data = [] {
-        RollScoring d{};
-        for (int i = 0; i < NRolls; ++i) {
-            const ScoreTblEntry& e = ScoreTbl(ValueBagRank(NValueBag4Ranks + i));
-            for (int c = Aces; c <= Sixes; ++c) d.upper[i][c] = std::uint8_t(e.score[c]);
-            d.quintor[i] = e.score[QuintorCat] != 0;
+VarianceData data;
+
+void BuildData() {
+    for (int i = 0; i < NRolls; ++i) {
+        const ValueBagRank r = ValueBagRank(NValueBag4Ranks + i);
+        const ScoreTblEntry& s = ScoreTbl(r);
+        for (int c = 0; c < NCategories; ++c) data.points[c][i] = double(s.score[c]);
+        for (int v = 0; v < NValues; ++v) data.count[v][i] = ValueBagTbl[r].bag.cnt[v];
+        if (s.jokerBox != Chance) data.quintorRoll[s.jokerBox] = i;
+    }
+    for (int b = 0; b < NValueBag5Ranks; ++b) {
+        int k = 0;
+        for (int v = 0; v < NValues; ++v) k = k * NValues + ValueBagTbl[b].bag.cnt[v];
+        data.key[b] = double(k);
+        data.bagOfKey[std::size_t(k)] = ValueBagRank(b);
+    }
+}
+
+// Built once, on first use, after the dice and score tables exist.
+void EnsureData() {
+    static const bool built = (BuildData(), true);
+    (void)built;
+}
+
+// The scoring of a Quintor of value index q in category c, by the rules of ApplyScoringEvent:
+// jokers, upper bonus and extra bonus. Returns the points; need and chip become the successor's.
+int ScoreQuintor(CategorySet free, int& need, bool& chip, int q, int c) {
+    const bool joker = JokerRule && !InSet(free, q) && !InSet(free, QuintorCat) &&
+                       c >= FullHouse && c <= LargeStraight;
+    int pts = joker ? MaxScoreCard.row[std::size_t(c)]
+                    : int(data.points[c][std::size_t(data.quintorRoll[q])]);
+    const int scored = pts;
+    if (c <= Sixes && need > 0) {
+        if (need <= scored) {
+            pts += UpperSectionBonus;
+            need = 0;
+        } else {
+            need -= scored;
         }
-        return d;
-    }();
-    return data;
+    }
+    if (chip) pts += ExtraQuintorBonus;
+    if (c == QuintorCat) chip = scored != 0;
+    return pts;
+}
+
+// Lanes: four game states of one free set and chip side by side in one vector of doubles. Each
+// lane does exactly the arithmetic of a single state (IEEE operations, nothing contracted), so a
+// state gets the same bits whichever lane it runs in and whichever instruction set runs it.
+typedef double Lane4 __attribute__((vector_size(32)));
+// Lane vectors never cross this file's boundary, so the note that their passing convention
+// differs with and without AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+constexpr int PerVec = 4;
+constexpr int NV = 1;             // vectors per row
+constexpr int W = NV * PerVec;    // lanes
+
+inline Lane4 Splat(double x) { return Lane4{x, x, x, x}; }
+
+// The passes are built twice, for plain x86-64 and for AVX2, and the loader picks one.
+#define QUINTOR_LANE_CODE __attribute__((target_clones("avx2", "default")))
+
+struct Lanes {
+    Lane4 R[NRollsPerTurn][NRolls][NV];    // expected value of each roll
+    Lane4 VR[NRollsPerTurn][NRolls][NV];   // its variance
+    Lane4 K[NValueBag5Ranks][NV];          // keeper values of the current level
+    Lane4 VK[NValueBag5Ranks][NV];         // their variances
+    Lane4 BV[NValueBag5Ranks][NV];         // best keeper value among the sub-bags
+    Lane4 BVar[NValueBag5Ranks][NV];       // that keeper's variance
+    Lane4 BKey[NValueBag5Ranks][NV];       // and its order key
+    Lane4 cat[NRolls][NV];                 // best category of each roll
+    double start[W];
+    double vstart[W];
+};
+
+// Scores every roll now: the best value over the free categories in ascending order (a later
+// category must be strictly better), the variance of where that scoring leads, and when record is
+// set the category.
+QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet free, bool chip,
+                                   const std::uint16_t* need, bool record, Lanes& L) {
+    auto& R = L.R[0];
+    auto& VR = L.VR[0];
+    for (int i = 0; i < NRolls; ++i)
+        for (int q = 0; q < NV; ++q) {
+            R[i][q] = Splat(MaxStart);
+            VR[i][q] = Splat(0.0);
+            L.cat[i][q] = Splat(0.0);
+        }
+    for (int c = 0; c < NCategories; ++c) {
+        if (!InSet(free, c)) continue;
+        const CategorySet f2 = WithoutCategory(free, c);
+        const Lane4 cc = Splat(double(c));
+        if (c <= Sixes) {
+            Lane4 ve[NDice + 1][NV], vv[NDice + 1][NV];
+            for (int k = 0; k <= NDice; ++k) {
+                const int pts = (c + 1) * k;
+                for (int j = 0; j < W; ++j) {
+                    const int n = need[j];
+                    int n2 = 0, bonus = 0;
+                    if (n > 0) {
+                        if (n <= pts) bonus = UpperSectionBonus;
+                        else n2 = n - pts;
+                    }
+                    const int idx = FastIndex(f2, n2, chip);
+                    ve[k][j / PerVec][j % PerVec] = E[idx] + double(pts + bonus);
+                    vv[k][j / PerVec][j % PerVec] = V[idx];
+                }
+            }
+            const std::uint8_t* cnt = data.count[c].data();
+            for (int i = 0; i < NRolls; ++i) {
+                for (int q = 0; q < NV; ++q) {
+                    const Lane4 e = ve[cnt[i]][q];
+                    const auto take = e > R[i][q];
+                    R[i][q] = take ? e : R[i][q];
+                    VR[i][q] = take ? vv[cnt[i]][q] : VR[i][q];
+                    if (record) L.cat[i][q] = take ? cc : L.cat[i][q];
+                }
+            }
+        } else {
+            // Quintor rolls are redone below; every other roll scores 0 in the Quintor box.
+            const bool ch2 = c == QuintorCat ? false : chip;
+            Lane4 te[NV], tv[NV];
+            for (int j = 0; j < W; ++j) {
+                const int idx = FastIndex(f2, need[j], ch2);
+                te[j / PerVec][j % PerVec] = E[idx];
+                tv[j / PerVec][j % PerVec] = V[idx];
+            }
+            const double* p = data.points[c].data();
+            for (int i = 0; i < NRolls; ++i) {
+                const Lane4 pts = Splat(p[i]);
+                for (int q = 0; q < NV; ++q) {
+                    const Lane4 e = te[q] + pts;
+                    const auto take = e > R[i][q];
+                    R[i][q] = take ? e : R[i][q];
+                    VR[i][q] = take ? tv[q] : VR[i][q];
+                    if (record) L.cat[i][q] = take ? cc : L.cat[i][q];
+                }
+            }
+        }
+    }
+    for (int v = 0; v < NValues; ++v) {
+        const int i = data.quintorRoll[v];
+        for (int j = 0; j < W; ++j) {
+            double best = MaxStart, var = 0.0;
+            int bc = 0;
+            for (int c = 0; c < NCategories; ++c) {
+                if (!InSet(free, c)) continue;
+                int n2 = need[j];
+                bool ch2 = chip;
+                const int pts = ScoreQuintor(free, n2, ch2, v, c);
+                const int idx = FastIndex(WithoutCategory(free, c), n2, ch2);
+                const double e = E[idx] + double(pts);
+                if (e > best) {
+                    best = e;
+                    var = V[idx];
+                    bc = c;
+                }
+            }
+            R[i][j / PerVec][j % PerVec] = best;
+            VR[i][j / PerVec][j % PerVec] = var;
+            L.cat[i][j / PerVec][j % PerVec] = double(bc);
+        }
+    }
+}
+
+// One reroll level l: keeper values and variances from the rolls one roll later, then each
+// roll's best keeper and the variance of the optimal choice.
+QUINTOR_LANE_CODE void RerollPass(int l, Lanes& L) {
+    const DiceLattice& lat = Lattice();
+    const auto& Rp = L.R[l - 1];
+    const auto& VRp = L.VR[l - 1];
+    const Lane4 six = Splat(6.0);
+    // Holding all five dice: the roll is known, only its own spread remains.
+    for (int i = 0; i < NRolls; ++i)
+        for (int q = 0; q < NV; ++q) {
+            L.K[NValueBag4Ranks + i][q] = Rp[i][q];
+            const Lane4 d = Rp[i][q] - L.K[NValueBag4Ranks + i][q];
+            L.VK[NValueBag4Ranks + i][q] = d * d + VRp[i][q];
+        }
+    for (int k = NValueBag4Ranks - 1; k >= 0; --k) {
+        const auto& pd = lat.plusDie[k];
+        for (int q = 0; q < NV; ++q) {
+            // The summation order of the turn kernel's keepers, for the very same bits.
+            Lane4 s = L.K[pd[0]][q];
+            s += L.K[pd[1]][q];
+            s += L.K[pd[2]][q];
+            s += L.K[pd[3]][q];
+            s += L.K[pd[4]][q];
+            s += L.K[pd[5]][q];
+            const Lane4 m = s / six;
+            L.K[k][q] = m;
+            Lane4 acc = Splat(0.0);
+            for (int v = 0; v < NValues; ++v) {
+                const Lane4 d = L.K[pd[v]][q] - m;
+                acc += d * d + L.VK[pd[v]][q];
+            }
+            L.VK[k][q] = acc * (1.0 / 6.0);
+        }
+    }
+
+    for (int q = 0; q < NV; ++q) {
+        L.BV[0][q] = L.K[0][q];
+        L.BVar[0][q] = L.VK[0][q];
+        L.BKey[0][q] = Splat(data.key[0]);
+    }
+    for (int b = 1; b < NValueBag5Ranks; ++b) {
+        const Lane4 key = Splat(data.key[b]);
+        for (int q = 0; q < NV; ++q) {
+            Lane4 m = L.K[b][q], mv = L.VK[b][q], mk = key;
+            for (int e = lat.minusFirst[b]; e < lat.minusFirst[b + 1]; ++e) {
+                const int s = lat.minusDie[e];
+                const Lane4 sv = L.BV[s][q], sk = L.BKey[s][q];
+                const auto take = (sv > m) | ((sv == m) & (sk > mk));
+                m = take ? sv : m;
+                mv = take ? L.BVar[s][q] : mv;
+                mk = take ? sk : mk;
+            }
+            L.BV[b][q] = m;
+            L.BVar[b][q] = mv;
+            L.BKey[b][q] = mk;
+        }
+    }
+
+    auto& R = L.R[l];
+    auto& VR = L.VR[l];
+    const auto& R0 = L.R[0];
+    for (int i = 0; i < NRolls; ++i)
+        for (int q = 0; q < NV; ++q) {
+            const int b = NValueBag4Ranks + i;
+            R[i][q] = L.BV[b][q];
+            // The optimal rule keeps only when rolling on is strictly better than scoring now;
+            // scoring counts as holding all five dice.
+            VR[i][q] = R0[i][q] < R[i][q] ? L.BVar[b][q] : L.VK[b][q];
+        }
+}
+
+// The variance at the start of the turn; start holds the lanes' expected values, the table
+// entries of their states.
+QUINTOR_LANE_CODE void StartPass(Lanes& L) {
+    const DiceLattice& lat = Lattice();
+    const auto& R = L.R[NRollsPerTurn - 1];
+    const auto& VR = L.VR[NRollsPerTurn - 1];
+    Lane4 m[NV], acc[NV];
+    for (int j = 0; j < W; ++j) m[j / PerVec][j % PerVec] = L.start[j];
+    for (int q = 0; q < NV; ++q) acc[q] = Splat(0.0);
+    for (int i = 0; i < NRolls; ++i) {
+        const Lane4 p = Splat(lat.prob[i]);
+        for (int q = 0; q < NV; ++q) {
+            const Lane4 d = R[i][q] - m[q];
+            acc[q] += p * (d * d + VR[i][q]);
+        }
+    }
+    for (int j = 0; j < W; ++j) L.vstart[j] = acc[j / PerVec][j % PerVec];
+}
+
+void RunLanes(const double* E, const double* V, CategorySet free, bool chip,
+              const std::uint16_t* need, bool record, Lanes& L) {
+    for (int j = 0; j < W; ++j) L.start[j] = E[FastIndex(free, need[j], chip)];
+    ScoringPass(E, V, free, chip, need, record, L);
+    for (int l = 1; l < NRollsPerTurn; ++l) RerollPass(l, L);
+    StartPass(L);
 }
 
 }  // namespace
 
-int ScoringSuccessorIndex(int index, const GameState& g, int i, Category c) {
-    if (c == QuintorCat)
-        return index - 2 * QuintorCodeStride + (Scoring().quintor[i] ? QuintorCodeStride : 0);
-    int j = index - CategoryStride(c);
-    if (c <= Sixes && g.need > 0) {
-        int s = Scoring().upper[i][c];
-        j -= s >= g.need ? g.need : s;
-    }
-    return j;
-}
-
-void ComputeVarianceTables(const GameStateTable& vtable, const GameState& g, int index,
-                           const TurnTables& T, VarianceTables& V) {
-    const DiceLattice& lat = Lattice();
-    for (int i = 0; i < NRolls; ++i)
-        V.R[0][i] = vtable[ScoringSuccessorIndex(index, g, i, T.cat[i])];
-
+void ComputeVarianceTurnTables(const GameStateTable& etable, const GameStateTable& vtable,
+                               const GameState& g, TurnTables& T, VarianceTables& V) {
+    Check(g.free != 0, "ComputeVarianceTurnTables", "free <> []");
+    EnsureData();
+    auto L = std::make_unique<Lanes>();
+    // The same state in every lane; lane 0 is read, level by level as the lattice moves on.
+    const std::uint16_t need[W] = {g.need, g.need, g.need, g.need};
+    L->start[0] = etable[FastIndex(g.free, g.need, g.chip)];
+    for (int j = 1; j < W; ++j) L->start[j] = L->start[0];
+    ScoringPass(etable.data(), vtable.data(), g.free, g.chip, need, true, *L);
     for (int l = 1; l < NRollsPerTurn; ++l) {
-        const auto& E = T.K[l];
-        auto& K = V.K[l];
-        // Holding all five dice: the roll is known, only its own spread remains.
-        for (int i = 0; i < NRolls; ++i) {
-            double d = T.R[l - 1][i] - E[NValueBag4Ranks + i];
-            K[NValueBag4Ranks + i] = d * d + V.R[l - 1][i];
+        RerollPass(l, *L);
+        for (int k = 0; k < NValueBag5Ranks; ++k) {
+            T.K[l][k] = L->K[k][0][0];
+            V.K[l][k] = L->VK[k][0][0];
         }
-        for (int s = NDice - 1; s >= 0; --s) {
-            for (int k = ValueBagRanks[s].firstvbr; k <= ValueBagRanks[s].lastvbr; ++k) {
-                const double m = E[k];
-                double acc = 0.0;
-                for (int v = 0; v < NValues; ++v) {
-                    const ValueBagRank k2 = lat.plusDie[k][v];
-                    const double d = E[k2] - m;
-                    acc += d * d + K[k2];
-                }
-                K[k] = acc / NValues;
-            }
-        }
-        // The optimal rule: keep only when rolling on is strictly better than scoring now.
-        for (int i = 0; i < NRolls; ++i) {
-            const int kept = T.R[0][i] < T.R[l][i] ? T.keep[l][i] : NValueBag4Ranks + i;
-            V.R[l][i] = K[kept];
-        }
+        for (int i = 0; i < NRolls; ++i)
+            T.keep[l][i] = data.bagOfKey[std::size_t(L->BKey[NValueBag4Ranks + i][0][0])];
     }
-
-    const double m = T.start;
-    double acc = 0.0;
-    for (int i = 0; i < NRolls; ++i) {
-        const double d = T.R[NRollsPerTurn - 1][i] - m;
-        acc += lat.prob[i] * (d * d + V.R[NRollsPerTurn - 1][i]);
-    }
-    V.start = acc;
+    StartPass(*L);
+    for (int l = 0; l < NRollsPerTurn; ++l)
+        for (int i = 0; i < NRolls; ++i) {
+            T.R[l][i] = L->R[l][i][0][0];
+            V.R[l][i] = L->VR[l][i][0][0];
+        }
+    for (int i = 0; i < NRolls; ++i) T.cat[i] = Category(L->cat[i][0][0]);
+    T.start = L->start[0];
+    V.start = L->vstart[0];
 }
 
 std::int64_t FillVarianceGroup(const GameStateTable& etable, GameStateTable& vtable,
                                const StateGroup& grp) {
+    double* VT = vtable.data();
     const int base = FastIndex(grp.free, 0, grp.chip);
     std::int64_t filled = 0;
     if (grp.free == 0) {
         for (int n = 0; n <= MaxBonusThreshold; ++n)
-            if (!IsKnown(vtable[base + n])) {
-                vtable[base + n] = 0.0;
+            if (!IsKnown(VT[base + n])) {
+                VT[base + n] = 0.0;
                 ++filled;
             }
         return filled;
     }
-    // Needs of one class give the same bits everywhere: compute the representative once.
+    // Needs of one class give the same bits everywhere: compute each class's first need once.
     const NeedClasses& nc = NeedClassesFor(grp.free);
-    std::array<bool, 64> missing{};
-    for (int n = 0; n <= MaxBonusThreshold; ++n)
-        if (!IsKnown(vtable[base + n])) missing[nc.classOf[n]] = true;
-    std::array<double, 64> value{};
-    TurnTables T;
-    VarianceTables V;
+    int todo[64];
+    int ntodo = 0;
     for (int c = 0; c < nc.count; ++c) {
-        if (!missing[c]) continue;
-        const GameState g{grp.free, nc.first[c], grp.chip};
-        ComputeTurnTables(etable, g, Reducer::Expected, true, T);
-        ComputeVarianceTables(vtable, g, base + g.need, T, V);
-        value[c] = V.start;
+        bool open = false;
+        for (std::uint64_t m = nc.members[c]; m != 0; m &= m - 1)
+            if (!IsKnown(VT[base + std::countr_zero(m)])) open = true;
+        if (open) todo[ntodo++] = c;
     }
-    for (int n = 0; n <= MaxBonusThreshold; ++n)
-        if (!IsKnown(vtable[base + n])) {
-            vtable[base + n] = value[nc.classOf[n]];
-            ++filled;
+    thread_local std::unique_ptr<Lanes> scratch;
+    if (!scratch) scratch = std::make_unique<Lanes>();
+    Lanes& L = *scratch;
+    for (int at = 0; at < ntodo; at += W) {
+        std::uint16_t need[W];
+        for (int j = 0; j < W; ++j) need[j] = nc.first[todo[std::min(at + j, ntodo - 1)]];
+        RunLanes(etable.data(), VT, grp.free, grp.chip, need, false, L);
+        for (int j = 0; j < W && at + j < ntodo; ++j) {
+            for (std::uint64_t m = nc.members[todo[at + j]]; m != 0; m &= m - 1) {
+                const int n = std::countr_zero(m);
+                if (!IsKnown(VT[base + n])) {
+                    VT[base + n] = L.vstart[j];
+                    ++filled;
+                }
+            }
         }
+    }
     return filled;
 }
 
@@ -124,7 +364,7 @@ void ComputeAllOptimalVariances(CacheState& expected, CacheState& variance, int 
     if (CountKnownEntries(expected.Table) < NGameStates) ComputeAllOptimalValues(threads);
     Check(CountKnownEntries(expected.Table) == NGameStates, "ComputeAllOptimalVariances",
           "ExpectedCache complete");
-    kernel::Scoring();   // built here, before the threads share it
+    kernel::EnsureData();   // here, before the threads share it
     const GameStateTable& et = expected.Table;
     GameStateTable& vt = variance.Table;
     kernel::RunLayers(

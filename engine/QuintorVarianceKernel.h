@@ -5,6 +5,11 @@
 // is the mean, over the value of one more die, of the squared shift of the expected value plus the
 // variance of holding the bigger bag. Over all dice still to roll this is the completion-list sum
 // of the memoised definition, at a quarter of the work.
+//
+// The optimal choices are found in the same pass, on the lattice too: the best keeper of a roll
+// is the best of its own keeper value and the best keepers one die smaller, ties going to the bag
+// later in the sub-bag list (a fixed order of count vectors), so no roll scans its sub-bag list.
+// Expected values, choices and ties come out exactly as the turn kernel's ComputeTurnTables.
 #pragma once
 
 #include "engine/QuintorStrategies.h"
@@ -19,17 +24,13 @@ struct VarianceTables {
     double start = 0.0;
 };
 
-// Index of the game state that scoring roll i of g in category c leads to; g is the state of
-// entry index; c must be free in g.
-int ScoringSuccessorIndex(int index, const GameState& g, int i, Category c);
+// One game state g (free not empty) from the complete successors' entries of both tables: T gets
+// the expected values and optimal choices, V their variances.
+void ComputeVarianceTurnTables(const GameStateTable& etable, const GameStateTable& vtable,
+                               const GameState& g, TurnTables& T, VarianceTables& V);
 
-// Fills V for g (free not empty) from the optimal choices and expected values T of g (from
-// ComputeTurnTables with choices) and the variance entries of g's successors in vtable.
-void ComputeVarianceTables(const GameStateTable& vtable, const GameState& g, int index,
-                           const TurnTables& T, VarianceTables& V);
-
-// Fills every unknown variance entry of one group from the complete expected-score table;
-// returns how many entries became known. Safe for different groups of one layer at once.
+// Fills every unknown variance entry of one group from the expected-score table; returns how
+// many entries became known. Safe for different groups of one layer at once.
 std::int64_t FillVarianceGroup(const GameStateTable& etable, GameStateTable& vtable,
                                const StateGroup& grp);
 
