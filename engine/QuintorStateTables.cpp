@@ -106,8 +106,8 @@ void LoadGameStateTable(const std::string& fileName, GameStateTable& table) {
     const std::size_t got = std::size_t(in.gcount());
     if (got < GameStateTableBytes) {
         if (in.bad()) LoadFailure(fileName, std::strerror(errno));
-        LoadFailure(fileName, "the file ends after " + std::to_string(got) + " bytes; a table has " +
-                                  std::to_string(GameStateTableBytes));
+        LoadFailure(fileName, "the file ends after " + std::to_string(got) +
+                                  " bytes; a table has " + std::to_string(GameStateTableBytes));
     }
     SwapToFileOrder(loaded);
     for (int i = 0; i < NGameStates; ++i) {

@@ -67,8 +67,9 @@ void StoreTurn(CacheState& C, const GameState& g, const kernel::TurnTables& T) {
 double TurnValue(const CacheState& C, const TurnState& t) {
     if (t.phase == ToRoll) {
         const int l = int(CheckRange(t.rollsLeft, 1, NRollsPerTurn, "rolls left before a roll"));
-        const int k = l == NRollsPerTurn ? int(CheckRange(t.dice, 0, 0, "kept bag at the turn's start"))
-                                         : CheckValueBagRank(t.dice);
+        const int k = l == NRollsPerTurn
+                          ? int(CheckRange(t.dice, 0, 0, "kept bag at the turn's start"))
+                          : CheckValueBagRank(t.dice);
         return C.KeeperValue[l][k];
     }
     const int l = int(CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "rolls left after a roll"));
@@ -132,15 +133,18 @@ void UserDialogue(QuintorStrategyState* S, const GameState& g, const TurnState& 
         if (!ok) {
             out << "  " << (error.empty() ? "that is no event" : error) << '\n';
         } else if (read.aspect == Keeping) {
-            if (t.rollsLeft == 0) out << "  no roll is left: score in a free category\n";
-            else if (!IsSubBag(ValueBagTbl[read.arg].bag, roll)) out << "  the roll holds no such dice\n";
-            else {
+            if (t.rollsLeft == 0) {
+                out << "  no roll is left: score in a free category\n";
+            } else if (!IsSubBag(ValueBagTbl[read.arg].bag, roll)) {
+                out << "  the roll holds no such dice\n";
+            } else {
                 e = read;
                 break;
             }
         } else if (read.aspect == Scoring) {
-            if (!InSet(g.free, read.category)) out << "  that category is used already\n";
-            else {
+            if (!InSet(g.free, read.category)) {
+                out << "  that category is used already\n";
+            } else {
                 e = read;
                 break;
             }
@@ -206,7 +210,8 @@ void InitQuintorStrategies() {
     if (UserStrategy != nullptr) return;   // the records live until exit
     CreateQuintorStrategy(UserStrategy, "User", "You", OfficialRules, User);
     CreateQuintorStrategy(SimpleStrategy, "Simple Minded", "Simpl", OfficialRules, SimpleMinded);
-    CreateQuintorStrategy(OptimalStrategy, "Optimal Official Quintor", "Zelk", OfficialRules, Optimal);
+    CreateQuintorStrategy(OptimalStrategy, "Optimal Official Quintor", "Zelk", OfficialRules,
+                          Optimal);
     CreateQuintorStrategy(MinScoreStrategy, "Optimal MinScore Quintor", "Murvo", OfficialRules,
                           OptimalMinScore);
     CreateQuintorStrategy(DandWStrategy, "Dovan and Wemli", "DandW", OfficialRules, DovanWemli);
@@ -252,9 +257,10 @@ double OptimalTurnValue(const GameState& g, const TurnState& t) {
 
 void ComputeAllOptimalValues(int threads) {
     CacheState& C = OptCache("ComputeAllOptimalValues");
-    kernel::RunLayers(
-        threads, [&C](const kernel::StateGroup& grp) { return kernel::FillExpectedGroup(C.Table, grp); },
-        C.KnownEntries, Progress().optimalStep);
+    auto fill = [&C](const kernel::StateGroup& grp) {
+        return kernel::FillExpectedGroup(C.Table, grp);
+    };
+    kernel::RunLayers(threads, fill, C.KnownEntries, Progress().optimalStep);
 }
 
 void CreateOptimalTable(const std::string& location, int threads) {

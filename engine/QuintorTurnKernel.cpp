@@ -81,8 +81,9 @@ void BuildRollData() {
 void BuildNeedClasses() {
     std::array<int, 64> order{};
     for (int u = 0; u < 64; ++u) order[u] = u;
-    std::stable_sort(order.begin(), order.end(),
-                     [](int a, int b) { return std::popcount(unsigned(a)) < std::popcount(unsigned(b)); });
+    std::stable_sort(order.begin(), order.end(), [](int a, int b) {
+        return std::popcount(unsigned(a)) < std::popcount(unsigned(b));
+    });
     for (int u : order) {
         NeedClasses& nc = needClasses[u];
         std::map<std::vector<int>, int> ids;
@@ -352,7 +353,9 @@ void ScoringValues(const GameStateTable& table, const GameState& g, double* R0) 
     LaneScoring<double, 1>(table.data(), g.free, g.chip, need, R0);
 }
 
-void ExpectedKeepers(const double* R, double* K) { LaneKeepers<double, 1, Reducer::Expected>(R, K); }
+void ExpectedKeepers(const double* R, double* K) {
+    LaneKeepers<double, 1, Reducer::Expected>(R, K);
+}
 void WorstKeepers(const double* R, double* K) { LaneKeepers<double, 1, Reducer::Worst>(R, K); }
 
 void BestSubBags(const double* K, double* R) {
@@ -382,8 +385,10 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
     LaneScoring<double, 1>(tbl, g.free, g.chip, need, T.R[0].data());
     double B[NValueBag5Ranks];
     for (int l = 1; l < NRollsPerTurn; ++l) {
-        if (red == Reducer::Expected) LaneKeepers<double, 1, Reducer::Expected>(T.R[l - 1].data(), T.K[l].data());
-        else LaneKeepers<double, 1, Reducer::Worst>(T.R[l - 1].data(), T.K[l].data());
+        if (red == Reducer::Expected)
+            LaneKeepers<double, 1, Reducer::Expected>(T.R[l - 1].data(), T.K[l].data());
+        else
+            LaneKeepers<double, 1, Reducer::Worst>(T.R[l - 1].data(), T.K[l].data());
         LaneBest<double, 1>(T.K[l].data(), B, T.R[l].data());
     }
     const auto& R2 = T.R[NRollsPerTurn - 1];

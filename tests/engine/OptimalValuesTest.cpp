@@ -116,7 +116,8 @@ TEST(OptimalTable, MatchesBruteForceEnumerationOfTheDice) {
     states.push_back(State(Cats({SmallStraight, QuintorCat}), 0, false));
     states.push_back(State(Cats({Aces, Chance}), 2, true));
     for (const GameState& g : states)
-        EXPECT_NEAR(ref[GameStateIndex(g)], BruteForceValue(g, false), 1e-9) << GameStateToString(g);
+        EXPECT_NEAR(ref[GameStateIndex(g)], BruteForceValue(g, false), 1e-9)
+            << GameStateToString(g);
 }
 
 TEST(ComputeOptimalTurn, SharesTheTableArithmeticAndFollowsTheTieRules) {
@@ -228,8 +229,9 @@ TEST(OptimalStateValue, MemoisesCountsAndStepsEvery1024Entries) {
     EXPECT_EQ(C.KnownEntries, 1);
     EXPECT_TRUE(IsKnown(C.Table[GameStateIndex(State(0, 17, true))]));
 
-    const GameState g =
-        State(Cats({Aces, Twos, Threes, Fours, Sixes, FullHouse, LargeStraight, Chance}), 40, false);
+    const CategorySet eight =
+        Cats({Aces, Twos, Threes, Fours, Sixes, FullHouse, LargeStraight, Chance});
+    const GameState g = State(eight, 40, false);
     const double v = OptimalStateValue(g);
     EXPECT_EQ(v, CompleteOptimalTable()[GameStateIndex(g)]);
     EXPECT_EQ(C.KnownEntries, CountKnownEntries(C.Table));

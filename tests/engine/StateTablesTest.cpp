@@ -144,7 +144,8 @@ TEST(GameStateTableFile, RoundTripsBitForBitInTheFileFormat) {
     EXPECT_EQ(std::memcmp(back.data(), t.data(), GameStateTableBytes), 0);
 
     const std::string log = LogText();
-    EXPECT_NE(log.find("Saving GameStateTable to file named \"" + file + "\"\n"), std::string::npos);
+    EXPECT_NE(log.find("Saving GameStateTable to file named \"" + file + "\"\n"),
+              std::string::npos);
     EXPECT_NE(log.find("Loading GameStateTable from file named \"" + file + "\"\n"),
               std::string::npos);
 }

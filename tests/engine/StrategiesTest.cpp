@@ -76,8 +76,8 @@ TEST(ChooseEvent, SimpleOptimalAndUnruledKinds) {
     const CacheState& C = *OptimalStrategy->Cache;
     for (int r = NValueBag4Ranks; r < NValueBag5Ranks; ++r) {
         for (int l = 0; l < NRollsPerTurn; ++l) {
-            ChooseEvent(OptimalStrategy, g, TurnState{std::uint8_t(l), ToChoose, ValueBagRank(r)}, 0,
-                        e, false);
+            const TurnState t{std::uint8_t(l), ToChoose, ValueBagRank(r)};
+            ChooseEvent(OptimalStrategy, g, t, 0, e, false);
             if (l > 0 && C.RollValue[0][r] < C.RollValue[l][r]) {
                 ASSERT_EQ(e.aspect, Keeping);
                 ASSERT_EQ(e.arg, C.BestKeeper[l][r]);
@@ -111,7 +111,8 @@ struct Console {
     ~Console() { SetConsole(&std::cin, &std::cout); }
     int Count(const std::string& s) const {
         int n = 0;
-        for (std::size_t at = out.str().find(s); at != std::string::npos; at = out.str().find(s, at + 1)) ++n;
+        const std::string text = out.str();
+        for (std::size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + 1)) ++n;
         return n;
     }
 };
@@ -180,7 +181,8 @@ TEST(MinScore, GuaranteesTheWorstCaseOfBruteForceAndCreatesItsCacheOnFirstUse) {
     const CacheState& C = *S->Cache;
     EXPECT_TRUE(C.HoldsTurn(g));
     EXPECT_EQ(C.KeeperValue[3][0], MinScoreValue(S, g, InitialTurnState));
-    EXPECT_EQ(MinScoreValue(S, g, TurnState{2, ToChoose, Bag("11156")}), C.RollValue[2][Bag("11156")]);
+    EXPECT_EQ(MinScoreValue(S, g, TurnState{2, ToChoose, Bag("11156")}),
+              C.RollValue[2][Bag("11156")]);
     EXPECT_EQ(MinScoreValue(S, g, TurnState{1, ToRoll, Bag("111")}), C.KeeperValue[1][Bag("111")]);
     // Three aces now (3 + 35, then at least 5 in Chance) is all the dice can be forced to give:
     // rolling on ties, so the strategy scores.
