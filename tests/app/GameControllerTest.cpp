@@ -24,6 +24,7 @@
 #include "play/QuintorGameSession.h"
 
 using namespace quintor;
+using gametest::ButtonNames;
 using gametest::Find;
 using gametest::Hint;
 using gametest::ShownBag;
@@ -33,10 +34,6 @@ using gametest::Text;
 
 namespace {
 
-const char* const ButtonNames[NCategories] = {
-    "ButAces",       "ButTwos",          "ButThrees",        "ButFours",   "ButFives",
-    "ButSixes",      "ButThreeOfAKind",  "ButFourOfAkind",   "ButFullHouse",
-    "ButSmallStraight", "ButLargeStraight", "ButQuintor",    "ButChance"};
 
 // Remembers what the current recording window showed when "Game Over!" came up.
 class GameOverDialogs : public ScriptedDialogs {

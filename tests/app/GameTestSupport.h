@@ -17,6 +17,13 @@ class TMainForm;
 
 namespace gametest {
 
+// The score buttons by category (one name keeps its historic spelling).
+inline const char* const ButtonNames[quintor::NCategories] = {
+    "ButAces",         "ButTwos",          "ButThrees",        "ButFours",
+    "ButFives",        "ButSixes",         "ButThreeOfAKind",  "ButFourOfAkind",
+    "ButFullHouse",    "ButSmallStraight", "ButLargeStraight", "ButQuintor",
+    "ButChance"};
+
 // Makes the expected-score table beside the folder's program directory, so the main window
 // finds it at its default location; the variance table's absence is the one message.
 TMainForm* NewMainForm(const ProgramFolder& folder, ScriptedDialogs& dialogs);

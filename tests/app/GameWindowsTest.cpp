@@ -21,6 +21,7 @@
 #include "play/QuintorGameRecordings.h"
 
 using namespace quintor;
+using gametest::ButtonNames;
 using gametest::Find;
 using gametest::Hint;
 using gametest::SplitLines;
@@ -28,10 +29,6 @@ using gametest::Text;
 
 namespace {
 
-const char* const ButtonNames[NCategories] = {
-    "ButAces",       "ButTwos",          "ButThrees",        "ButFours",   "ButFives",
-    "ButSixes",      "ButThreeOfAKind",  "ButFourOfAkind",   "ButFullHouse",
-    "ButSmallStraight", "ButLargeStraight", "ButQuintor",    "ButChance"};
 const char* const EditNames[16] = {
     "EditAces",          "EditTwos",          "EditThrees",      "EditFours",
     "EditFives",         "EditSixes",         "EditThreeOfAKind", "EditFourOfAKind",
