@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "engine/QuintorVarianceKernel.h"
@@ -17,20 +18,18 @@ constexpr int FirstFive = NValueBag4Ranks;
 constexpr int LastFive = NValueBag5Ranks - 1;
 
 // A point inside a turn: ToChoose after a roll (rolls left 0..2, five dice on the table), ToRoll
-// before one (rolls left 1..3, any kept bag; nothing is kept at the start of a turn).
+// before one (rolls left 1..3, any kept bag; nothing is kept at the start of a turn). Asked on
+// every look-up, so the message is only built for a bad point.
 void CheckTurnPoint(const TurnState& t, const char* proc) {
-    if (t.phase == ToChoose) {
-        CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, std::string(proc) + ": rollsLeft");
-        CheckFiveDiceBagRank(t.dice);
-    } else if (t.phase == ToRoll) {
-        CheckRange(t.rollsLeft, 1, NRollsPerTurn, std::string(proc) + ": rollsLeft");
-        if (t.rollsLeft == NRollsPerTurn)
-            CheckRange(t.dice, 0, 0, std::string(proc) + ": dice at the start of a turn");
-        else
-            CheckValueBagRank(t.dice);
-    } else {
-        CheckRange(t.phase, ToRoll, ToChoose, std::string(proc) + ": phase");
-    }
+    bool ok = false;
+    if (t.phase == ToChoose)
+        ok = t.rollsLeft < NRollsPerTurn && t.dice >= NValueBag4Ranks && t.dice < NValueBag5Ranks;
+    else if (t.phase == ToRoll)
+        ok = t.rollsLeft >= 1 && t.rollsLeft <= NRollsPerTurn &&
+             (t.rollsLeft == NRollsPerTurn ? t.dice == 0 : t.dice < NValueBag5Ranks);
+    if (!ok)
+        throw RangeError(Format("%s: no such point in a turn (rolls left %d, phase %d, dice %d)",
+                                proc, int(t.rollsLeft), int(t.phase), int(t.dice)));
 }
 
 double TurnLookup(const CacheState& C, const TurnState& t) {
@@ -92,6 +91,8 @@ ValueBagRank KeptBag(QuintorStrategyState* S, const GameState& g, int l, ValueBa
 }
 
 void CountNewVarianceEntry(CacheState& VC) {
+    if (VC.KnownEntries == std::numeric_limits<std::int32_t>::max())
+        throw OverflowError("StrategyVariance: KnownEntries would pass the 32-bit range");
     ++VC.KnownEntries;
     if (VC.KnownEntries % 1024 == 0 && Progress().varianceStep) Progress().varianceStep();
 }
@@ -213,7 +214,8 @@ void ComputeVarianceTurn(QuintorStrategyState* S, const GameState& g) {
     // From here on only g's own turn is computed and read.
     for (int l = 1; l < NRollsPerTurn; ++l) {
         for (int k = 0; k < NValueBag5Ranks; ++k) {
-            double m = StrategyExpectedValue(S, g, TurnState{std::uint8_t(l), ToRoll, ValueBagRank(k)});
+            const TurnState held{std::uint8_t(l), ToRoll, ValueBagRank(k)};
+            const double m = StrategyExpectedValue(S, g, held);
             double acc = 0.0;
             for (int j = CompletionRanges[k].first; j <= CompletionRanges[k].last; ++j) {
                 ValueBagRank r2 = CompletionTbl[j].vbr;
@@ -223,13 +225,16 @@ void ComputeVarianceTurn(QuintorStrategyState* S, const GameState& g) {
             }
             VC.KeeperValue[l][k] = acc;
         }
-        for (int r = FirstFive; r <= LastFive; ++r)
-            VC.RollValue[l][r] = VC.KeeperValue[l][KeptBag(S, g, l, ValueBagRank(r), "ComputeVarianceTurn")];
+        for (int r = FirstFive; r <= LastFive; ++r) {
+            const ValueBagRank kept = KeptBag(S, g, l, ValueBagRank(r), "ComputeVarianceTurn");
+            VC.RollValue[l][r] = VC.KeeperValue[l][kept];
+        }
     }
-    double m = StrategyExpectedValue(S, g, InitialTurnState);
+    const double m = StrategyExpectedValue(S, g, InitialTurnState);
     double acc = 0.0;
     for (int r = FirstFive; r <= LastFive; ++r) {
-        double d = StrategyExpectedValue(S, g, TurnState{NRollsPerTurn - 1, ToChoose, ValueBagRank(r)}) - m;
+        const TurnState rolled{NRollsPerTurn - 1, ToChoose, ValueBagRank(r)};
+        const double d = StrategyExpectedValue(S, g, rolled) - m;
         acc += ValueBagTbl[r].prob * (d * d + VC.RollValue[NRollsPerTurn - 1][r]);
     }
     VC.KeeperValue[NRollsPerTurn][0] = acc;
@@ -252,6 +257,7 @@ void CreateVarianceTable(const std::string& location, int threads) {
     QuintorStrategyState* S = OptimalStrategy;
     Check(S != nullptr, "CreateVarianceTable", "OptimalStrategy<>nil");
     Check(S->ExpectedCache != nullptr, "CreateVarianceTable", "S^.ExpectedCache<>nil");
+    CheckTableLocation(location);
     std::ostream& log = LogFile();
     log << "Creating Variance-in-Final-Score Table\n";
     CreateCache(S->VarianceCache, "Variance in Final Score", GrandTotal, "");

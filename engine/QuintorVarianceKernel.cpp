@@ -68,14 +68,10 @@ int ScoreQuintor(CategorySet free, int& need, bool& chip, int q, int c) {
 // lane does exactly the arithmetic of a single state (IEEE operations, nothing contracted), so a
 // state gets the same bits whichever lane it runs in and whichever instruction set runs it.
 typedef double Lane4 __attribute__((vector_size(32)));
-// Lane vectors never cross this file's boundary, so the note that their passing convention
-// differs with and without AVX does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
 constexpr int PerVec = 4;
 constexpr int NV = 1;             // vectors per row
 constexpr int W = NV * PerVec;    // lanes
 
-inline Lane4 Splat(double x) { return Lane4{x, x, x, x}; }
 
 // The passes are built twice, for plain x86-64 and for AVX2, and the loader picks one.
 #define QUINTOR_LANE_CODE __attribute__((target_clones("avx2", "default")))
@@ -102,14 +98,14 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
     auto& VR = L.VR[0];
     for (int i = 0; i < NRolls; ++i)
         for (int q = 0; q < NV; ++q) {
-            R[i][q] = Splat(MaxStart);
-            VR[i][q] = Splat(0.0);
-            L.cat[i][q] = Splat(0.0);
+            R[i][q] = Lane4{MaxStart, MaxStart, MaxStart, MaxStart};
+            VR[i][q] = Lane4{0.0, 0.0, 0.0, 0.0};
+            L.cat[i][q] = Lane4{0.0, 0.0, 0.0, 0.0};
         }
     for (int c = 0; c < NCategories; ++c) {
         if (!InSet(free, c)) continue;
         const CategorySet f2 = WithoutCategory(free, c);
-        const Lane4 cc = Splat(double(c));
+        const Lane4 cc = Lane4{double(c), double(c), double(c), double(c)};
         if (c <= Sixes) {
             Lane4 ve[NDice + 1][NV], vv[NDice + 1][NV];
             for (int k = 0; k <= NDice; ++k) {
@@ -147,7 +143,7 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
             }
             const double* p = data.points[c].data();
             for (int i = 0; i < NRolls; ++i) {
-                const Lane4 pts = Splat(p[i]);
+                const Lane4 pts = Lane4{p[i], p[i], p[i], p[i]};
                 for (int q = 0; q < NV; ++q) {
                     const Lane4 e = te[q] + pts;
                     const auto take = e > R[i][q];
@@ -189,7 +185,7 @@ QUINTOR_LANE_CODE void RerollPass(int l, Lanes& L) {
     const DiceLattice& lat = Lattice();
     const auto& Rp = L.R[l - 1];
     const auto& VRp = L.VR[l - 1];
-    const Lane4 six = Splat(6.0);
+    const Lane4 six = Lane4{6.0, 6.0, 6.0, 6.0};
     // Holding all five dice: the roll is known, only its own spread remains.
     for (int i = 0; i < NRolls; ++i)
         for (int q = 0; q < NV; ++q) {
@@ -209,7 +205,7 @@ QUINTOR_LANE_CODE void RerollPass(int l, Lanes& L) {
             s += L.K[pd[5]][q];
             const Lane4 m = s / six;
             L.K[k][q] = m;
-            Lane4 acc = Splat(0.0);
+            Lane4 acc = Lane4{0.0, 0.0, 0.0, 0.0};
             for (int v = 0; v < NValues; ++v) {
                 const Lane4 d = L.K[pd[v]][q] - m;
                 acc += d * d + L.VK[pd[v]][q];
@@ -221,10 +217,10 @@ QUINTOR_LANE_CODE void RerollPass(int l, Lanes& L) {
     for (int q = 0; q < NV; ++q) {
         L.BV[0][q] = L.K[0][q];
         L.BVar[0][q] = L.VK[0][q];
-        L.BKey[0][q] = Splat(data.key[0]);
+        L.BKey[0][q] = Lane4{data.key[0], data.key[0], data.key[0], data.key[0]};
     }
     for (int b = 1; b < NValueBag5Ranks; ++b) {
-        const Lane4 key = Splat(data.key[b]);
+        const Lane4 key = Lane4{data.key[b], data.key[b], data.key[b], data.key[b]};
         for (int q = 0; q < NV; ++q) {
             Lane4 m = L.K[b][q], mv = L.VK[b][q], mk = key;
             for (int e = lat.minusFirst[b]; e < lat.minusFirst[b + 1]; ++e) {
@@ -262,9 +258,9 @@ QUINTOR_LANE_CODE void StartPass(Lanes& L) {
     const auto& VR = L.VR[NRollsPerTurn - 1];
     Lane4 m[NV], acc[NV];
     for (int j = 0; j < W; ++j) m[j / PerVec][j % PerVec] = L.start[j];
-    for (int q = 0; q < NV; ++q) acc[q] = Splat(0.0);
+    for (int q = 0; q < NV; ++q) acc[q] = Lane4{0.0, 0.0, 0.0, 0.0};
     for (int i = 0; i < NRolls; ++i) {
-        const Lane4 p = Splat(lat.prob[i]);
+        const Lane4 p = Lane4{lat.prob[i], lat.prob[i], lat.prob[i], lat.prob[i]};
         for (int q = 0; q < NV; ++q) {
             const Lane4 d = R[i][q] - m[q];
             acc[q] += p * (d * d + VR[i][q]);
@@ -368,7 +364,8 @@ void ComputeAllOptimalVariances(CacheState& expected, CacheState& variance, int 
     const GameStateTable& et = expected.Table;
     GameStateTable& vt = variance.Table;
     kernel::RunLayers(
-        threads, [&](const kernel::StateGroup& grp) { return kernel::FillVarianceGroup(et, vt, grp); },
+        threads,
+        [&](const kernel::StateGroup& grp) { return kernel::FillVarianceGroup(et, vt, grp); },
         variance.KnownEntries, [] {
             if (Progress().varianceStep) Progress().varianceStep();
         });

@@ -71,6 +71,7 @@ public:
 
         std::array<std::array<Moments, NValueBag5Ranks>, NRollsPerTurn> roll;
         for (int l = 0; l < NRollsPerTurn; ++l) {
+            std::map<int, Moments> thrown;   // many rolls keep the same dice
             for (int i = 0; i < NFiveDiceBags; ++i) {
                 const ValueBagRank r = ValueBagRank(NValueBag4Ranks + i);
                 const Event& e = choice[l][i];
@@ -79,7 +80,9 @@ public:
                 } else {
                     EXPECT_EQ(e.aspect, Keeping);
                     EXPECT_GT(l, 0);
-                    roll[l][r] = Throw(roll[l - 1], ValueBagRank(e.arg));
+                    auto [at, fresh] = thrown.try_emplace(e.arg);
+                    if (fresh) at->second = Throw(roll[l - 1], ValueBagRank(e.arg));
+                    roll[l][r] = at->second;
                 }
             }
         }
@@ -351,8 +354,9 @@ TEST(StrategyEvaluation, SimpleMindedMatchesItsDiceDistribution) {
     ExpectClose(25.0, StrategyExpectedValue(S, chance, held), "666 mean");
     ExpectClose(35.0 / 6.0, StrategyVariance(S, chance, held), "666 variance");
     // It scores at once, so a roll is worth its sum whatever the rolls left.
-    ExpectClose(19.0, StrategyExpectedValue(S, chance, TurnState{2, ToChoose, Bag("13366")}), "roll");
-    EXPECT_EQ(StrategyVariance(S, chance, TurnState{2, ToChoose, Bag("13366")}), 0.0);
+    const TurnState rolled{2, ToChoose, Bag("13366")};
+    ExpectClose(19.0, StrategyExpectedValue(S, chance, rolled), "roll");
+    EXPECT_EQ(StrategyVariance(S, chance, rolled), 0.0);
 
     // Two independent boxes: the lower one is filled first, the spreads add up.
     const GameState two = State({ThreeOfAKind, Chance}, 0, false);
@@ -424,13 +428,15 @@ TEST(StrategyEvaluation, RefusesWhatCannotBeEvaluated) {
         StrategyExpectedValue(dw, g, InitialTurnState);
         ADD_FAILURE() << "a strategy without a rule was evaluated";
     } catch (const CheckFailure& f) {
-        EXPECT_STREQ(f.what(), "ComputeStrategyTurn: choice is a scoring in a free category FAILED");
+        EXPECT_STREQ(f.what(),
+                     "ComputeStrategyTurn: choice is a scoring in a free category FAILED");
     }
     try {
         StrategyVariance(dw, g, InitialTurnState);
         ADD_FAILURE() << "a strategy without a rule got a variance";
     } catch (const CheckFailure& f) {
-        EXPECT_STREQ(f.what(), "ComputeVarianceTurn: choice is a scoring in a free category FAILED");
+        EXPECT_STREQ(f.what(),
+                     "ComputeVarianceTurn: choice is a scoring in a free category FAILED");
     }
     QuintorStrategyState* bare = StrategyLike(SimpleMinded, nullptr, nullptr);
     try {
@@ -453,7 +459,8 @@ TEST(StrategyEvaluation, RefusesWhatCannotBeEvaluated) {
     EXPECT_THROW(StrategyVariance(S, g, TurnState{0, ToRoll, 0}), RangeError);
     EXPECT_THROW(StrategyVariance(S, g, TurnState{3, ToRoll, Bag("6")}), RangeError);
     EXPECT_THROW(StrategyVariance(S, g, TurnState{1, ToRoll, 462}), RangeError);
-    EXPECT_THROW(StrategyExpectedValue(S, State({Chance}, 64, false), InitialTurnState), RangeError);
+    EXPECT_THROW(StrategyExpectedValue(S, State({Chance}, 64, false), InitialTurnState),
+                 RangeError);
 }
 
 }  // namespace

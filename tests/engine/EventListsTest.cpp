@@ -171,7 +171,8 @@ TEST(EventLists, SortIsDescendingAndStable) {
     for (int i = 1; i < sorted.len; ++i) {
         ASSERT_GE(sorted.entry[i - 1].expected, sorted.entry[i].expected);
         if (sorted.entry[i - 1].expected == sorted.entry[i].expected) {
-            EXPECT_LT(FindEvent(list, sorted.entry[i - 1].event), FindEvent(list, sorted.entry[i].event));
+            EXPECT_LT(FindEvent(list, sorted.entry[i - 1].event),
+                      FindEvent(list, sorted.entry[i].event));
         }
     }
     EXPECT_EQ(sorted.entry[0].event.aspect, Scoring);
