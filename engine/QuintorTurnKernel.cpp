@@ -124,11 +124,6 @@ void BuildLayers() {
     }
 }
 
-// Branch-free, so that the lane loops become vector code; for the values met here (no NaN)
-// they are exactly the strict-comparison maximum and minimum.
-inline double Max(double a, double b) { return a < b ? b : a; }
-inline double Min(double a, double b) { return b < a ? b : a; }
-
 // One scoring, the rules of ApplyScoringEvent inlined: the points added to the total and the
 // next state.
 struct Outcome {
@@ -187,6 +182,8 @@ inline void SetLane(V& v, int j, double x) {
         v[j] = x;
     }
 }
+// Branch-free, so that the lane loops stay vector code; with no NaN about they are exactly the
+// strict-comparison maximum and minimum.
 template <typename V>
 inline V VMax(V a, V b) { return a < b ? b : a; }
 template <typename V>
