@@ -50,9 +50,8 @@ void ListChoiceOptions(EList& list, QuintorStrategyState* S, const GameState& g,
         GameState g2;
         ScoreCard delta;
         ApplyScoringEvent(S->Rules, g, t, g2, delta, e);
-        // At most 1575 in a game; anything beyond is a corrupted total.
-        int newTotal = int(CheckRange(total + int(delta[S->ExpectedCache->Line]), 0, MaxPoints,
-                                      "ListChoiceOptions: total after scoring"));
+        // A plain integer sum: a typed total need not fit the points still to come.
+        const int newTotal = total + int(delta[S->ExpectedCache->Line]);
         double expected = StrategyExpectedValue(S, g2, InitialTurnState) + newTotal;
         ExtendEList(list, e, expected, StandardDeviation(S, g2, InitialTurnState));
     }

@@ -322,7 +322,7 @@ TEST(StrategyVariance, ProgressCountsOnlyNewEntries) {
     const int before = D->VarianceCache->KnownEntries;
     EXPECT_GT(before, 1024);
     EXPECT_EQ(steps, before / 1024);
-    ComputeAllVariances(D, 2);
+    ComputeAllVariances(D, 3);   // more threads than cores
     Progress().varianceStep = nullptr;
     EXPECT_EQ(steps, 768);
     EXPECT_EQ(D->VarianceCache->KnownEntries, NGameStates);

@@ -48,6 +48,13 @@ TEST(EventLists, ChoicesWithoutRollsLeftAreTheScoringsInCategoryOrder) {
     // The best scoring is the optimal value of the roll.
     SortEList(list);
     EXPECT_DOUBLE_EQ(list.entry[0].expected, OptimalTurnValue(g, t) + 100);
+    // A typed total at the top of its range still adds the points of every scoring.
+    EList top;
+    ListChoiceOptions(top, S, g, MaxPoints, t);
+    ASSERT_EQ(top.len, 4);
+    ListChoiceOptions(list, S, g, 100, t);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(top.entry[i].expected, list.entry[i].expected + (MaxPoints - 100));
 }
 
 TEST(EventLists, ChoicesWithRollsLeftAddEverySubBagFromAllToNone) {
