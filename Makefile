@@ -21,5 +21,9 @@ deps:
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# Every libFuzzer target for about a minute each, in build-fuzz (FUZZ_SECONDS changes the time).
+fuzz: deps
+	@scripts/fuzz.sh
+
 clean:
 	rm -rf $(BUILD_DIR)

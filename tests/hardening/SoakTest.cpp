@@ -1,0 +1,177 @@
+// Many whole games through the controller logic with random choices and random dice sources,
+// with no window: no internal check fails, every recording stays within its bounds, the running
+// totals agree with the score card and the recording, and every game's report is written.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "HardeningSupport.h"
+#include "core/GeneralStuff.h"
+#include "engine/QuintorStrategies.h"
+#include "play/PseudoRandomGenerator.h"
+#include "play/QuintorGameSession.h"
+
+using namespace quintor;
+using namespace quintor::hardening;
+
+#ifndef QUINTOR_SOAK_GAMES
+#if defined(__SANITIZE_ADDRESS__)
+#define QUINTOR_SOAK_GAMES 1000   // the sanitizers slow every step tenfold
+#else
+#define QUINTOR_SOAK_GAMES 10000
+#endif
+#endif
+
+namespace {
+
+int SoakGames() {
+    const char* v = std::getenv("QUINTOR_SOAK_GAMES");
+    return v && *v ? std::atoi(v) : QUINTOR_SOAK_GAMES;
+}
+
+// The complete expected-score table, computed once per program and put back before use (other
+// tests of this program load their own tables into the optimal strategy).
+void UseCompleteOptimalTable() {
+    static const GameStateTable complete = [] {
+        TempFolder dir;
+        CreateOptimalTable(dir.Path(), 2);
+        return OptimalStrategy->Cache->Table;
+    }();
+    CacheState* C = OptimalStrategy->Cache;
+    if (C->Table != complete) {
+        C->Table = complete;
+        C->KnownEntries = NGameStates;
+        C->CurrentState.free = 0;   // the turn tables held belong to the old table
+    }
+    OptimalStrategy->ExpectedCache = C;
+}
+
+// The first inconsistency found, with the game it happened in.
+#define SOAK_CHECK(cond)                                                                  \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
+            ADD_FAILURE() << "game " << game << ": " #cond " does not hold\n  at "          \
+                          << SessionAbstractState(s);                                     \
+            return false;                                                                 \
+        }                                                                                 \
+    } while (0)
+
+bool CheckPosition(int game, const GameSession& s) {
+    const ScoreCard& card = s.scoreCard;
+    int rows = 0, upper = 0;
+    for (int r = 0; r <= ExtraQuintorBonusItem; ++r) rows += card[r];
+    for (int r = Aces; r <= Sixes; ++r) upper += card[r];
+    SOAK_CHECK(card[GrandTotal] == rows && SessionTotal(s) == rows);
+    SOAK_CHECK(s.gameState.need == std::max(0, BonusThreshold - upper));
+    SOAK_CHECK(s.gameState.chip == (!InSet(s.gameState.free, QuintorCat) && card[QuintorCat] == 50));
+
+    const GameRecording& rec = s.recording;
+    SOAK_CHECK(rec.len >= 0 && rec.len <= 3 * NTurnsPerGame);
+    int scored = 0, scorings = 0;
+    for (int i = 0; i < rec.len; ++i) {
+        const GameRecordingEntry& e = rec.entry[std::size_t(i)];
+        SOAK_CHECK(e.turnState.phase == ToChoose && e.turnState.rollsLeft < NRollsPerTurn);
+        SOAK_CHECK(e.turnState.dice >= NValueBag4Ranks && e.turnState.dice < NValueBag5Ranks);
+        SOAK_CHECK(e.total <= MaxPoints && e.total == scored);
+        SOAK_CHECK(e.gameState.need <= MaxBonusThreshold);
+        if (e.event.aspect == Keeping) {
+            SOAK_CHECK(e.turnState.rollsLeft > 0);
+            SOAK_CHECK(IsSubBag(ValueBagTbl[e.event.arg].bag, ValueBagTbl[e.turnState.dice].bag));
+        } else {
+            SOAK_CHECK(e.event.aspect == Scoring && InSet(e.gameState.free, e.event.category));
+            scored += e.event.arg;
+            ++scorings;
+        }
+    }
+    SOAK_CHECK(scored == SessionTotal(s));
+    SOAK_CHECK(scorings + CategorySetSize(s.gameState.free) == NCategories);
+    if (s.turnState.phase == ToChoose) {
+        ValueBag shown;
+        ValueBagFromValueList(shown, s.shownDice);
+        SOAK_CHECK(s.shownDice.siz == NDice && RankFromValueBag(shown) == s.turnState.dice);
+    }
+    return true;
+}
+
+bool CheckReport(int game, const GameSession& s, bool analysis) {
+    std::vector<std::string> lines;
+    WriteGameAnalysis(lines, s.recording, "You", OfficialRules, analysis, OptimalStrategy);
+    const std::size_t rule = 6 + std::size_t(s.recording.len);
+    SOAK_CHECK(lines.size() > rule + 1);
+    SOAK_CHECK(lines[1] == (analysis ? "Game Details and Analysis" : "Game Details"));
+    SOAK_CHECK(lines[rule] == lines[5]);
+    SOAK_CHECK(lines[rule + 1].substr(0, 39) == Format("%34s%5d", "", SessionTotal(s)));
+    // The score card printout at the end: its grand total is the game's.
+    const auto total = std::find(lines.begin(), lines.end(), "----- -------------------");
+    SOAK_CHECK(total != lines.end() && total + 1 != lines.end());
+    SOAK_CHECK(total[1] == Format("%5d %s", SessionTotal(s), "GRAND TOTAL"));
+    return true;
+}
+
+}  // namespace
+
+TEST(Soak, RandomGamesFromEverySourceStayConsistentAndAllGetTheirReport) {
+    UseCompleteOptimalTable();
+    const int games = SoakGames();
+    const DiceDevilKind sources[] = {dkPerDice, dkPerDice, dkPerList, dkPerBag, dkSpecial,
+                                     dkStuckAt, dkPerDice, dkPerList, dkPerBag, dkDemon,
+                                     dkPerDice, dkPerList, dkPerBag, dkSpecial, dkStuckAt,
+                                     dkPerDice, dkPerList, dkPerBag, dkAngel,  dkPerDice};
+    int finished = 0, aborted = 0, analysed = 0, extremes = 0;
+    for (int game = 0; game < games; ++game) {
+        std::mt19937 rng{static_cast<std::uint32_t>(game)};
+        SeedGenerator(std::uint32_t(game) * 2654435761u);
+        DiceDevilState* devil = DiceDevil[sources[rng() % std::size(sources)]];
+        ResetDiceDevil(devil);
+        extremes += devil->Kind == dkDemon || devil->Kind == dkAngel;
+        const bool abort = rng() % 50 == 0;
+        const int abortAt = int(rng() % 40);
+
+        GameSession s;
+        NewGameSession(s);
+        for (int step = 0; s.phase != gpGameOver; ++step) {
+            if (abort && step == abortAt) {
+                AbortSession(s);
+                break;
+            }
+            if (s.turnState.phase == ToRoll) {
+                const Event roll = SessionRoll(s, devil);
+                ASSERT_EQ(roll.aspect, Rolling);
+            } else if (s.turnState.rollsLeft > 0 && rng() % 3 != 0) {
+                const IndexRange subs = SubBagRanges[s.turnState.dice - NValueBag4Ranks];
+                SessionKeep(s, SubBagTbl[subs.first + rng() % (subs.last - subs.first + 1)]);
+            } else {
+                std::vector<Category> free;
+                for (int c = 0; c < NCategories; ++c)
+                    if (InSet(s.gameState.free, c)) free.push_back(Category(c));
+                SessionScore(s, free[rng() % free.size()]);
+            }
+            if (!CheckPosition(game, s)) return;
+        }
+        if (abort) {
+            ++aborted;
+        } else {
+            ++finished;
+            ASSERT_EQ(s.gameState.free, 0) << "game " << game;
+            const int upper = s.scoreCard[Aces] + s.scoreCard[Twos] + s.scoreCard[Threes] +
+                              s.scoreCard[Fours] + s.scoreCard[Fives] + s.scoreCard[Sixes];
+            ASSERT_EQ(s.scoreCard[UpperSectionBonusItem], upper >= BonusThreshold ? 35 : 0)
+                << "game " << game;
+        }
+        // The report with the full analysis for one game in a hundred, the details for all.
+        const bool analysis = game % 100 == 0;
+        analysed += analysis;
+        if (!CheckReport(game, s, analysis)) return;
+    }
+    EXPECT_EQ(finished + aborted, games);
+    if (games >= 1000) {
+        EXPECT_GT(aborted, 0);
+        EXPECT_GT(extremes, 0);
+        EXPECT_GT(analysed, 0);
+    }
+}
