@@ -9,6 +9,9 @@
 #include <limits>
 #include <ostream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "core/GeneralStuff.h"
 
 namespace quintor {
@@ -92,6 +95,22 @@ void SaveGameStateTable(const std::string& fileName, const GameStateTable& table
         SwapToFileOrder(copy);
         WriteFileAtomically(fileName, copy.data(), GameStateTableBytes);
     }
+}
+
+void CheckTableLocation(const std::string& location) {
+    const auto refuse = [&location](const std::string& why) {
+        throw IOError("Cannot create a table in \"" + location + "\": " + why);
+    };
+    if (location.empty()) refuse("no location is set");
+    if (FileExists(location)) refuse("it is a file, not a directory");
+    if (!DirectoryExists(location)) refuse("no such directory");
+    const std::string probe = location + "/.quintor-probe-" + std::to_string(::getpid());
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) refuse(std::strerror(errno));
+    int err = ::write(fd, "?", 1) == 1 ? 0 : errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    ::unlink(probe.c_str());
+    if (err != 0) refuse(std::strerror(err));
 }
 
 void LoadGameStateTable(const std::string& fileName, GameStateTable& table) {

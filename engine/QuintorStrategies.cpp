@@ -265,6 +265,7 @@ void ComputeAllOptimalValues(int threads) {
 
 void CreateOptimalTable(const std::string& location, int threads) {
     Check(OptimalStrategy != nullptr, "CreateOptimalTable", "OptimalStrategy <> nil");
+    CheckTableLocation(location);
     std::ostream& log = LogFile();
     log << "Creating Optimal Expected Final Score Table\n";
     CreateCache(OptimalStrategy->Cache, "Optimal Expected Final Score", GrandTotal, "");
