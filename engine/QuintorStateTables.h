@@ -33,9 +33,9 @@ inline bool IsKnown(double v) { return v >= 0.0; }
 // unreadable or short file, or one holding a NaN or infinite entry; bytes past the table are
 // ignored. Throws before touching table when the file is bad.
 void SaveGameStateTable(const std::string& fileName, const GameStateTable& table);
+void LoadGameStateTable(const std::string& fileName, GameStateTable& table);
 // IOError naming the location unless it is an existing directory that takes a new file (tried
 // with a one-byte file, removed again). The creation runs check first, not after hours.
 void CheckTableLocation(const std::string& location);
-void LoadGameStateTable(const std::string& fileName, GameStateTable& table);
 
 }  // namespace quintor
