@@ -284,6 +284,12 @@ std::string UserFolder(std::string_view kind) {
 }
 
 void WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
+    // Only a regular file is replaced: the rename would remove a device, pipe or socket node
+    // of that name (as root even in /dev), and a directory cannot take a file's place.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+        throw IOError("Cannot write file '" + path + "': " +
+                      (S_ISDIR(target.st_mode) ? "it is a directory" : "it is not a regular file"));
     const std::string dir = DirectoryOf(path);
     const std::string stem = (dir == "/" ? "/" : dir + "/") + "." + FileNameOf(path) + ".tmp";
     static unsigned serial = 0;
