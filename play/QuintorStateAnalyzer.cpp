@@ -201,7 +201,10 @@ bool Advise(std::vector<std::string>& lines, std::string_view text, QuintorStrat
     }
     if (S == nullptr) S = OptimalStrategy;
     EList list;
-    if (state.turnState.phase == ToRoll)
+    // A finished game (no free category) has nothing left to choose or roll for.
+    if (GameOver(state.gameState))
+        InitEList(list, state.gameState, state.turnState);
+    else if (state.turnState.phase == ToRoll)
         ListRollOutcomes(list, S, state.gameState, state.total, state.turnState);
     else
         ListChoiceOptions(list, S, state.gameState, state.total, state.turnState);
