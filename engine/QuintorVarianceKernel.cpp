@@ -16,7 +16,7 @@ struct VarianceData {
     // Its sub-bag lists order bags by their count vectors, the count of ones most significant:
     // a larger key is later in every list that holds both.
     std::array<double, NValueBag5Ranks> key;
-    std::array<ValueBagRank, 46656> bagOfKey;
+    std::array<ValueBagRank, 46656> bagOfKey;   // every count vector of six digits 0..5
 };
 
 VarianceData data;
@@ -68,23 +68,20 @@ int ScoreQuintor(CategorySet free, int& need, bool& chip, int q, int c) {
 // lane does exactly the arithmetic of a single state (IEEE operations, nothing contracted), so a
 // state gets the same bits whichever lane it runs in and whichever instruction set runs it.
 typedef double Lane4 __attribute__((vector_size(32)));
-constexpr int PerVec = 4;
-constexpr int NV = 1;             // vectors per row
-constexpr int W = NV * PerVec;    // lanes
-
+constexpr int W = 4;
 
 // The passes are built twice, for plain x86-64 and for AVX2, and the loader picks one.
 #define QUINTOR_LANE_CODE __attribute__((target_clones("avx2", "default")))
 
 struct Lanes {
-    Lane4 R[NRollsPerTurn][NRolls][NV];    // expected value of each roll
-    Lane4 VR[NRollsPerTurn][NRolls][NV];   // its variance
-    Lane4 K[NValueBag5Ranks][NV];          // keeper values of the current level
-    Lane4 VK[NValueBag5Ranks][NV];         // their variances
-    Lane4 BV[NValueBag5Ranks][NV];         // best keeper value among the sub-bags
-    Lane4 BVar[NValueBag5Ranks][NV];       // that keeper's variance
-    Lane4 BKey[NValueBag5Ranks][NV];       // and its order key
-    Lane4 cat[NRolls][NV];                 // best category of each roll
+    Lane4 R[NRollsPerTurn][NRolls];    // expected value of each roll
+    Lane4 VR[NRollsPerTurn][NRolls];   // its variance
+    Lane4 K[NValueBag5Ranks];          // keeper values of the current level
+    Lane4 VK[NValueBag5Ranks];         // their variances
+    Lane4 BV[NValueBag5Ranks];         // best keeper value among the sub-bags
+    Lane4 BVar[NValueBag5Ranks];       // that keeper's variance
+    Lane4 BKey[NValueBag5Ranks];       // and its order key
+    Lane4 cat[NRolls];                 // best category of each roll
     double start[W];
     double vstart[W];
 };
@@ -94,20 +91,19 @@ struct Lanes {
 // set the category.
 QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet free, bool chip,
                                    const std::uint16_t* need, bool record, Lanes& L) {
-    auto& R = L.R[0];
-    auto& VR = L.VR[0];
-    for (int i = 0; i < NRolls; ++i)
-        for (int q = 0; q < NV; ++q) {
-            R[i][q] = Lane4{MaxStart, MaxStart, MaxStart, MaxStart};
-            VR[i][q] = Lane4{0.0, 0.0, 0.0, 0.0};
-            L.cat[i][q] = Lane4{0.0, 0.0, 0.0, 0.0};
-        }
+    Lane4* R = L.R[0];
+    Lane4* VR = L.VR[0];
+    for (int i = 0; i < NRolls; ++i) {
+        R[i] = Lane4{MaxStart, MaxStart, MaxStart, MaxStart};
+        VR[i] = Lane4{0.0, 0.0, 0.0, 0.0};
+        L.cat[i] = Lane4{0.0, 0.0, 0.0, 0.0};
+    }
     for (int c = 0; c < NCategories; ++c) {
         if (!InSet(free, c)) continue;
         const CategorySet f2 = WithoutCategory(free, c);
         const Lane4 cc = Lane4{double(c), double(c), double(c), double(c)};
         if (c <= Sixes) {
-            Lane4 ve[NDice + 1][NV], vv[NDice + 1][NV];
+            Lane4 ve[NDice + 1], vv[NDice + 1];
             for (int k = 0; k <= NDice; ++k) {
                 const int pts = (c + 1) * k;
                 for (int j = 0; j < W; ++j) {
@@ -118,39 +114,34 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
                         else n2 = n - pts;
                     }
                     const int idx = FastIndex(f2, n2, chip);
-                    ve[k][j / PerVec][j % PerVec] = E[idx] + double(pts + bonus);
-                    vv[k][j / PerVec][j % PerVec] = V[idx];
+                    ve[k][j] = E[idx] + double(pts + bonus);
+                    vv[k][j] = V[idx];
                 }
             }
             const std::uint8_t* cnt = data.count[c].data();
             for (int i = 0; i < NRolls; ++i) {
-                for (int q = 0; q < NV; ++q) {
-                    const Lane4 e = ve[cnt[i]][q];
-                    const auto take = e > R[i][q];
-                    R[i][q] = take ? e : R[i][q];
-                    VR[i][q] = take ? vv[cnt[i]][q] : VR[i][q];
-                    if (record) L.cat[i][q] = take ? cc : L.cat[i][q];
-                }
+                const Lane4 e = ve[cnt[i]];
+                const auto take = e > R[i];
+                R[i] = take ? e : R[i];
+                VR[i] = take ? vv[cnt[i]] : VR[i];
+                if (record) L.cat[i] = take ? cc : L.cat[i];
             }
         } else {
             // Quintor rolls are redone below; every other roll scores 0 in the Quintor box.
             const bool ch2 = c == QuintorCat ? false : chip;
-            Lane4 te[NV], tv[NV];
+            Lane4 te, tv;
             for (int j = 0; j < W; ++j) {
                 const int idx = FastIndex(f2, need[j], ch2);
-                te[j / PerVec][j % PerVec] = E[idx];
-                tv[j / PerVec][j % PerVec] = V[idx];
+                te[j] = E[idx];
+                tv[j] = V[idx];
             }
             const double* p = data.points[c].data();
             for (int i = 0; i < NRolls; ++i) {
-                const Lane4 pts = Lane4{p[i], p[i], p[i], p[i]};
-                for (int q = 0; q < NV; ++q) {
-                    const Lane4 e = te[q] + pts;
-                    const auto take = e > R[i][q];
-                    R[i][q] = take ? e : R[i][q];
-                    VR[i][q] = take ? tv[q] : VR[i][q];
-                    if (record) L.cat[i][q] = take ? cc : L.cat[i][q];
-                }
+                const Lane4 e = te + Lane4{p[i], p[i], p[i], p[i]};
+                const auto take = e > R[i];
+                R[i] = take ? e : R[i];
+                VR[i] = take ? tv : VR[i];
+                if (record) L.cat[i] = take ? cc : L.cat[i];
             }
         }
     }
@@ -172,9 +163,9 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
                     bc = c;
                 }
             }
-            R[i][j / PerVec][j % PerVec] = best;
-            VR[i][j / PerVec][j % PerVec] = var;
-            L.cat[i][j / PerVec][j % PerVec] = double(bc);
+            R[i][j] = best;
+            VR[i][j] = var;
+            L.cat[i][j] = double(bc);
         }
     }
 }
@@ -183,90 +174,78 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
 // roll's best keeper and the variance of the optimal choice.
 QUINTOR_LANE_CODE void RerollPass(int l, Lanes& L) {
     const DiceLattice& lat = Lattice();
-    const auto& Rp = L.R[l - 1];
-    const auto& VRp = L.VR[l - 1];
+    const Lane4* Rp = L.R[l - 1];
+    const Lane4* VRp = L.VR[l - 1];
     const Lane4 six = Lane4{6.0, 6.0, 6.0, 6.0};
     // Holding all five dice: the roll is known, only its own spread remains.
-    for (int i = 0; i < NRolls; ++i)
-        for (int q = 0; q < NV; ++q) {
-            L.K[NValueBag4Ranks + i][q] = Rp[i][q];
-            const Lane4 d = Rp[i][q] - L.K[NValueBag4Ranks + i][q];
-            L.VK[NValueBag4Ranks + i][q] = d * d + VRp[i][q];
-        }
+    for (int i = 0; i < NRolls; ++i) {
+        L.K[NValueBag4Ranks + i] = Rp[i];
+        const Lane4 d = Rp[i] - L.K[NValueBag4Ranks + i];
+        L.VK[NValueBag4Ranks + i] = d * d + VRp[i];
+    }
     for (int k = NValueBag4Ranks - 1; k >= 0; --k) {
         const auto& pd = lat.plusDie[k];
-        for (int q = 0; q < NV; ++q) {
-            // The summation order of the turn kernel's keepers, for the very same bits.
-            Lane4 s = L.K[pd[0]][q];
-            s += L.K[pd[1]][q];
-            s += L.K[pd[2]][q];
-            s += L.K[pd[3]][q];
-            s += L.K[pd[4]][q];
-            s += L.K[pd[5]][q];
-            const Lane4 m = s / six;
-            L.K[k][q] = m;
-            Lane4 acc = Lane4{0.0, 0.0, 0.0, 0.0};
-            for (int v = 0; v < NValues; ++v) {
-                const Lane4 d = L.K[pd[v]][q] - m;
-                acc += d * d + L.VK[pd[v]][q];
-            }
-            L.VK[k][q] = acc * (1.0 / 6.0);
+        // The summation order of the turn kernel's keepers, for the very same bits.
+        Lane4 s = L.K[pd[0]];
+        s += L.K[pd[1]];
+        s += L.K[pd[2]];
+        s += L.K[pd[3]];
+        s += L.K[pd[4]];
+        s += L.K[pd[5]];
+        const Lane4 m = s / six;
+        L.K[k] = m;
+        Lane4 acc = Lane4{0.0, 0.0, 0.0, 0.0};
+        for (int v = 0; v < NValues; ++v) {
+            const Lane4 d = L.K[pd[v]] - m;
+            acc += d * d + L.VK[pd[v]];
         }
+        L.VK[k] = acc * (1.0 / 6.0);
     }
 
-    for (int q = 0; q < NV; ++q) {
-        L.BV[0][q] = L.K[0][q];
-        L.BVar[0][q] = L.VK[0][q];
-        L.BKey[0][q] = Lane4{data.key[0], data.key[0], data.key[0], data.key[0]};
-    }
+    L.BV[0] = L.K[0];
+    L.BVar[0] = L.VK[0];
+    L.BKey[0] = Lane4{data.key[0], data.key[0], data.key[0], data.key[0]};
     for (int b = 1; b < NValueBag5Ranks; ++b) {
-        const Lane4 key = Lane4{data.key[b], data.key[b], data.key[b], data.key[b]};
-        for (int q = 0; q < NV; ++q) {
-            Lane4 m = L.K[b][q], mv = L.VK[b][q], mk = key;
-            for (int e = lat.minusFirst[b]; e < lat.minusFirst[b + 1]; ++e) {
-                const int s = lat.minusDie[e];
-                const Lane4 sv = L.BV[s][q], sk = L.BKey[s][q];
-                const auto take = (sv > m) | ((sv == m) & (sk > mk));
-                m = take ? sv : m;
-                mv = take ? L.BVar[s][q] : mv;
-                mk = take ? sk : mk;
-            }
-            L.BV[b][q] = m;
-            L.BVar[b][q] = mv;
-            L.BKey[b][q] = mk;
+        const double key = data.key[b];
+        Lane4 m = L.K[b], mv = L.VK[b], mk = Lane4{key, key, key, key};
+        for (int e = lat.minusFirst[b]; e < lat.minusFirst[b + 1]; ++e) {
+            const int s = lat.minusDie[e];
+            const Lane4 sv = L.BV[s], sk = L.BKey[s];
+            const auto take = (sv > m) | ((sv == m) & (sk > mk));
+            m = take ? sv : m;
+            mv = take ? L.BVar[s] : mv;
+            mk = take ? sk : mk;
         }
+        L.BV[b] = m;
+        L.BVar[b] = mv;
+        L.BKey[b] = mk;
     }
 
-    auto& R = L.R[l];
-    auto& VR = L.VR[l];
-    const auto& R0 = L.R[0];
-    for (int i = 0; i < NRolls; ++i)
-        for (int q = 0; q < NV; ++q) {
-            const int b = NValueBag4Ranks + i;
-            R[i][q] = L.BV[b][q];
-            // The optimal rule keeps only when rolling on is strictly better than scoring now;
-            // scoring counts as holding all five dice.
-            VR[i][q] = R0[i][q] < R[i][q] ? L.BVar[b][q] : L.VK[b][q];
-        }
+    Lane4* R = L.R[l];
+    Lane4* VR = L.VR[l];
+    const Lane4* R0 = L.R[0];
+    for (int i = 0; i < NRolls; ++i) {
+        const int b = NValueBag4Ranks + i;
+        R[i] = L.BV[b];
+        // The optimal rule keeps only when rolling on is strictly better than scoring now;
+        // scoring counts as holding all five dice.
+        VR[i] = R0[i] < R[i] ? L.BVar[b] : L.VK[b];
+    }
 }
 
 // The variance at the start of the turn; start holds the lanes' expected values, the table
 // entries of their states.
 QUINTOR_LANE_CODE void StartPass(Lanes& L) {
     const DiceLattice& lat = Lattice();
-    const auto& R = L.R[NRollsPerTurn - 1];
-    const auto& VR = L.VR[NRollsPerTurn - 1];
-    Lane4 m[NV], acc[NV];
-    for (int j = 0; j < W; ++j) m[j / PerVec][j % PerVec] = L.start[j];
-    for (int q = 0; q < NV; ++q) acc[q] = Lane4{0.0, 0.0, 0.0, 0.0};
+    const Lane4* R = L.R[NRollsPerTurn - 1];
+    const Lane4* VR = L.VR[NRollsPerTurn - 1];
+    const Lane4 m = Lane4{L.start[0], L.start[1], L.start[2], L.start[3]};
+    Lane4 acc = Lane4{0.0, 0.0, 0.0, 0.0};
     for (int i = 0; i < NRolls; ++i) {
-        const Lane4 p = Lane4{lat.prob[i], lat.prob[i], lat.prob[i], lat.prob[i]};
-        for (int q = 0; q < NV; ++q) {
-            const Lane4 d = R[i][q] - m[q];
-            acc[q] += p * (d * d + VR[i][q]);
-        }
+        const Lane4 d = R[i] - m;
+        acc += Lane4{lat.prob[i], lat.prob[i], lat.prob[i], lat.prob[i]} * (d * d + VR[i]);
     }
-    for (int j = 0; j < W; ++j) L.vstart[j] = acc[j / PerVec][j % PerVec];
+    for (int j = 0; j < W; ++j) L.vstart[j] = acc[j];
 }
 
 void RunLanes(const double* E, const double* V, CategorySet free, bool chip,
@@ -292,19 +271,19 @@ void ComputeVarianceTurnTables(const GameStateTable& etable, const GameStateTabl
     for (int l = 1; l < NRollsPerTurn; ++l) {
         RerollPass(l, *L);
         for (int k = 0; k < NValueBag5Ranks; ++k) {
-            T.K[l][k] = L->K[k][0][0];
-            V.K[l][k] = L->VK[k][0][0];
+            T.K[l][k] = L->K[k][0];
+            V.K[l][k] = L->VK[k][0];
         }
         for (int i = 0; i < NRolls; ++i)
-            T.keep[l][i] = data.bagOfKey[std::size_t(L->BKey[NValueBag4Ranks + i][0][0])];
+            T.keep[l][i] = data.bagOfKey[std::size_t(L->BKey[NValueBag4Ranks + i][0])];
     }
     StartPass(*L);
     for (int l = 0; l < NRollsPerTurn; ++l)
         for (int i = 0; i < NRolls; ++i) {
-            T.R[l][i] = L->R[l][i][0][0];
-            V.R[l][i] = L->VR[l][i][0][0];
+            T.R[l][i] = L->R[l][i][0];
+            V.R[l][i] = L->VR[l][i][0];
         }
-    for (int i = 0; i < NRolls; ++i) T.cat[i] = Category(L->cat[i][0][0]);
+    for (int i = 0; i < NRolls; ++i) T.cat[i] = Category(L->cat[i][0]);
     T.start = L->start[0];
     V.start = L->vstart[0];
 }
