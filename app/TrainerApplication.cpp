@@ -17,7 +17,7 @@ using namespace quintor;
 
 namespace {
 
-// SIGTERM and SIGINT only write a byte here; the loop reads it and quits, so the shut-down
+// SIGTERM and SIGINT only write a byte here; the loop reads it and leaves, so the shut-down
 // runs as after closing the window.
 int termPipe[2] = {-1, -1};
 
@@ -51,7 +51,7 @@ void TrainerApplication::WatchTermination() {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(termPipe[0], &byte, 1);
         stopping = true;
-        quit();
+        Leave();
     });
     struct sigaction sa {};
     sa.sa_handler = OnTerminate;
@@ -80,7 +80,13 @@ void TrainerApplication::Stop(const QString& failure) {
         stopping = true;
         Dialogs().Inform(failure);
     }
-    quit();
+    Leave();
+}
+
+void TrainerApplication::Leave() {
+    // Not quit(): that first asks every window to close, and the game windows refuse the user.
+    // The windows go when the main window is destroyed after the loop.
+    exit(0);
 }
 
 int RunTrainer(int& argc, char** argv, const TrainerOptions& options) {
@@ -91,7 +97,7 @@ int RunTrainer(int& argc, char** argv, const TrainerOptions& options) {
         std::unique_ptr<TMainForm> form;
         try {
             form = std::make_unique<TMainForm>();
-            QObject::connect(form.get(), &TMainForm::Closed, &app, &QCoreApplication::quit);
+            QObject::connect(form.get(), &TMainForm::Closed, &app, &TrainerApplication::Leave);
             form->show();
             if (options.started) options.started(*form);
             if (!app.Stopping()) rc = app.exec();

@@ -23,6 +23,8 @@ public:
     // Shows the text of a failed check once and leaves the event loop.
     void Stop(const QString& failure);
     bool Stopping() const { return stopping; }
+    // Ends the event loop (all nested loops too); the caller shuts down.
+    void Leave();
 
     // The application-wide hint switch (each control has its own as well).
     void SetHintsShown(bool on) { hintsShown = on; }

@@ -1,11 +1,12 @@
 // The window tests run inside the program's own application object. Started as
-//   app_tests --trainer-child FOLDER
+//   app_tests --trainer-child FOLDER fail|exit
 // the program instead runs the whole trainer in FOLDER (its log is FOLDER/QuintorTrainer.log),
-// answers every dialog with OK, prints each dialog's text, and makes the main window's
-// New Game fail its check as soon as the loop runs.
+// answers every dialog with OK and prints each dialog's text. As soon as the loop runs, the
+// main window's New Game fails its check (fail) or File > Exit is chosen (exit).
 #include <cstring>
 #include <iostream>
 
+#include <QAction>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -38,15 +39,19 @@ private:
     }
 };
 
-int RunChild(int argc, char** argv, const std::string& folder) {
+int RunChild(int argc, char** argv, const std::string& folder, const std::string& mode) {
     EchoDialogs echo;
     SetDialogs(&echo);
     SetExePath(folder);
     TrainerOptions options;
     options.programPath = folder + "/QuintorTrainer";
-    options.started = [](TMainForm& form) {
-        // New Game while no game has started is a program fault.
-        QTimer::singleShot(0, &form, [&form] { form.NewGame(); });
+    options.started = [mode](TMainForm& form) {
+        QTimer::singleShot(0, &form, [&form, mode] {
+            if (mode == "exit")
+                form.Exit1->trigger();
+            else
+                form.NewGame();   // while no game has started: a program fault
+        });
     };
     return RunTrainer(argc, argv, options);
 }
@@ -60,9 +65,9 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 3 && std::strcmp(argv[1], "--trainer-child") == 0) {
+    if (argc >= 4 && std::strcmp(argv[1], "--trainer-child") == 0) {
         int childArgc = 1;
-        return RunChild(childArgc, argv, argv[2]);
+        return RunChild(childArgc, argv, argv[2], argv[3]);
     }
     qInstallMessageHandler(QuietMessages);
     ::testing::InitGoogleTest(&argc, argv);

@@ -71,26 +71,62 @@ TEST(ErrorHandling, ApplicationWideHintSwitchStopsEveryTooltip) {
     EXPECT_TRUE(App()->HintsShown());
 }
 
-TEST(ErrorHandling, FailedCheckIsShownAndTheRunStillEndsWithRunStopped) {
-    ProgramFolder folder;
+namespace {
+
+struct ChildRun {
+    std::string out, log;
+    int exitCode = -1;
+};
+
+// The whole trainer in a child process, run in folder.Bin().
+ChildRun RunTrainerChild(const ProgramFolder& folder, const char* mode) {
     QProcess child;
     child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments({"--trainer-child", QString::fromStdString(folder.Bin())});
+    child.setArguments({"--trainer-child", QString::fromStdString(folder.Bin()), mode});
     child.start();
-    ASSERT_TRUE(child.waitForFinished(60000)) << "the trainer did not stop after the failure";
+    ChildRun run;
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        ADD_FAILURE() << "the trainer did not stop (" << mode << ")";
+        return run;
+    }
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0);
+    run.exitCode = child.exitCode();
+    run.out = child.readAllStandardOutput().toStdString();
+    run.log = ReadWholeFile(folder.Bin() + "/QuintorTrainer.log");
+    return run;
+}
 
-    const std::string out = child.readAllStandardOutput().toStdString();
-    const std::string failure = "TMainForm.NewGame: GamePhase <> gpGameNotStarted FAILED";
-    EXPECT_NE(out.find("INFORM: Could not find " + folder.Bin()), std::string::npos) << out;
-    EXPECT_NE(out.find("INFORM: " + failure + "\n"), std::string::npos) << out;
-
-    const std::string log = ReadWholeFile(folder.Bin() + "/QuintorTrainer.log");
+void ExpectRunStopped(const std::string& log) {
     EXPECT_EQ(log.rfind("Run Started on ", 0), 0u) << log;
+    ASSERT_GE(log.size(), 2u);
     const std::size_t last = log.rfind('\n', log.size() - 2);
     ASSERT_NE(last, std::string::npos);
     EXPECT_EQ(log.substr(last + 1, 15), "Run Stopped on ") << log;
-    EXPECT_EQ(log.find("FAILED"), std::string::npos);
-    EXPECT_NE(log.find("ExePath = \"" + folder.Bin() + "\""), std::string::npos);
+}
+
+}  // namespace
+
+TEST(ErrorHandling, FailedCheckIsShownAndTheRunStillEndsWithRunStopped) {
+    ProgramFolder folder;
+    const ChildRun run = RunTrainerChild(folder, "fail");
+    EXPECT_EQ(run.exitCode, 0);
+    const std::string failure = "TMainForm.NewGame: GamePhase <> gpGameNotStarted FAILED";
+    EXPECT_NE(run.out.find("INFORM: Could not find " + folder.Bin()), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("INFORM: " + failure + "\n"), std::string::npos) << run.out;
+    ExpectRunStopped(run.log);
+    EXPECT_EQ(run.log.find("FAILED"), std::string::npos);
+    EXPECT_NE(run.log.find("ExePath = \"" + folder.Bin() + "\""), std::string::npos);
+}
+
+TEST(ErrorHandling, ExitWithTheGameWindowsOpenEndsTheRun) {
+    ProgramFolder folder;
+    FolderWithTables(folder, "gstbl", true);   // the default location beside the program
+    const ChildRun run = RunTrainerChild(folder, "exit");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.find("INFORM:"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("ASK:"), std::string::npos) << run.out;
+    ExpectRunStopped(run.log);
 }

@@ -4,11 +4,12 @@
 # game windows are shown, then asks it to terminate and checks the end of its run log.
 # Usage: trainer-smoke.sh TRAINER QUINTOR TABLE-CACHE
 set -euo pipefail
-trainer=$1 quintor=$2 cache=$3
+trainer=$1 quintor=$2
+mkdir -p "$3"
+cache=$(cd "$3" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${SMOKE_INSIDE_X:-}" != 1 ]; then
-  mkdir -p "$cache"
   if [ ! -f "$cache/OptEScore-Official.gstbl" ] || [ ! -f "$cache/OptEScore-Official-V.gstbl" ]; then
     "$quintor" tables create --location "$cache" > /dev/null
   fi
@@ -32,8 +33,9 @@ ln -s "$cache/OptEScore-Official.gstbl" "$cache/OptEScore-Official-V.gstbl" "$wo
 "$work/bin/QuintorTrainer" > "$work/out.txt" 2>&1 &
 pid=$!
 
-# A window line of the tree: 0x... "Title": ("class" "class")  WxH+X+Y  +X+Y
-shown() { xwininfo -root -tree 2> /dev/null | grep -F "\"$1\":" | grep -q -E "$2"; }
+# A window line of the tree: 0x... "Title": ("class" "class")  WxH+X+Y  +X+Y. A title is
+# matched by its beginning (the dice set names its dice source after it).
+shown() { xwininfo -root -tree 2> /dev/null | grep -F " \"$1" | grep -q -E "$2"; }
 for _ in $(seq 1 300); do
   if shown "Quintor Trainer" ' 688x[0-9]+\+' && shown "Score Card" . && shown "Dice Set" . &&
      shown "Game Recording 1" .; then
@@ -48,6 +50,11 @@ done
 shown "Quintor Trainer" ' 688x[0-9]+\+' || { echo "main window is not 688 wide"; exit 1; }
 
 kill -TERM "$pid"
+for _ in $(seq 1 200); do
+  kill -0 "$pid" 2> /dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2> /dev/null && { echo "the trainer did not stop on SIGTERM"; exit 1; }
 rc=0
 wait "$pid" || rc=$?
 pid=
