@@ -18,10 +18,18 @@ using namespace quintor;
 namespace {
 
 // SIGTERM and SIGINT only write a byte here; the loop reads it and leaves, so the shut-down
-// runs as after closing the window.
+// runs as after closing the window. A second signal ends the process at once, for the case
+// that no loop is running to read the first.
 int termPipe[2] = {-1, -1};
+volatile std::sig_atomic_t termRequested = 0;
 
-void OnTerminate(int) {
+void OnTerminate(int sig) {
+    if (termRequested) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+        return;
+    }
+    termRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(termPipe[1], &byte, 1);
 }
