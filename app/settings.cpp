@@ -1,6 +1,8 @@
 #include "app/settings.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryFile>
 
 #include "core/GeneralStuff.h"
 
@@ -13,9 +15,25 @@ QString ReadKey(const char* key) {
     return s.value(QString::fromLatin1(key)).toString();
 }
 
+// A write would rewrite a file that does not parse without the lines it did not understand.
+// The parsed files are cached per path, which can hide the format error from the QSettings
+// that writes, so a fresh copy is parsed instead.
+bool ParsesCleanly(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return true;   // nothing to lose; the write reports it
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(file.readAll()) < 0 || !copy.flush()) return true;
+    QSettings probe(copy.fileName(), QSettings::IniFormat);
+    (void)probe.allKeys();
+    return probe.status() != QSettings::FormatError;
+}
+
 void WriteKey(const char* key, const std::string& value) {
     const std::string path = SettingsFilePath();
     QSettings s(QString::fromStdString(path), QSettings::IniFormat);
+    if (!ParsesCleanly(path))
+        throw quintor::IOError("The settings file \"" + path +
+                               "\" is not a valid settings file; it was left unchanged");
     s.setValue(QString::fromLatin1(key), QString::fromStdString(value));
     s.sync();
     if (s.status() != QSettings::NoError)
