@@ -162,7 +162,13 @@ void TMainForm::FormCreate() {
     const std::string version = ReadIniVersion();
     if (version.empty()) {
         LogFile() << ".INI file did not exist\n";
-        WriteIniVersion(VersionText);
+        // A settings file that cannot be written costs only the version line: say so, go on.
+        try {
+            WriteIniVersion(VersionText);
+        } catch (const IOError& e) {
+            LogFile() << e.what() << "\n";
+            Dialogs().ShowError(QString::fromStdString(e.what()));
+        }
     } else {
         LogFile() << ".INI file version = " << version << "\n";
     }
