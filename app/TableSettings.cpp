@@ -263,8 +263,9 @@ void TCreateTableForm::ChangeLocationButtonClick() {
     if (chosen.isEmpty()) return;
 
     const std::string dir = chosen.toStdString();
-    textLocation->setText(chosen);
+    // Shown only once it is saved: a settings file that takes no write keeps the old location.
     WriteTablesLocation(dir);
+    textLocation->setText(chosen);
     LogFile() << "Table location set to \"" << dir << "\"\n";
     FlushLog();
     LoadTables();
