@@ -41,6 +41,8 @@ void ListChoiceOptions(EList& list, QuintorStrategyState* S, const GameState& g,
     CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "ListChoiceOptions: rollsLeft");
     const ValueBagRank r = CheckFiveDiceBagRank(t.dice);
     InitEList(list, g, t);
+    // A finished game (a typed state may be one) offers nothing to score, keep or roll.
+    if (GameOver(g)) return;
 
     for (int c = 0; c < NCategories; ++c) {
         if (!InSet(g.free, c)) continue;
@@ -78,6 +80,7 @@ void ListRollOutcomes(EList& list, QuintorStrategyState* S, const GameState& g, 
     if (t.rollsLeft == NRollsPerTurn)
         CheckRange(k, 0, 0, "ListRollOutcomes: dice at the start of a turn");
     InitEList(list, g, t);
+    if (GameOver(g)) return;
 
     TurnState rolled{std::uint8_t(t.rollsLeft - 1), ToChoose, 0};
     for (int j = CompletionRanges[k].first; j <= CompletionRanges[k].last; ++j) {

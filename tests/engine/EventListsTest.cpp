@@ -122,6 +122,13 @@ TEST(EventLists, RollOutcomesFollowTheCompletionsAndFillTheList) {
     ASSERT_EQ(list.len, 1);
     EXPECT_EQ(list.entry[0].event.arg, ValueBagTbl[Bag("66666")].vlr);
 
+    // A finished game has no options at all.
+    const GameState over{0, 0, true};
+    ListChoiceOptions(list, S, over, 300, TurnState{2, ToChoose, Bag("12345")});
+    EXPECT_EQ(list.len, 0);
+    ListRollOutcomes(list, S, over, 300, TurnState{2, ToRoll, Bag("66")});
+    EXPECT_EQ(list.len, 0);
+
     EXPECT_THROW(ListRollOutcomes(list, S, g, 0, TurnState{0, ToRoll, Bag("66")}), RangeError);
     EXPECT_THROW(ListRollOutcomes(list, S, g, 0, TurnState{1, ToChoose, Bag("12345")}), RangeError);
     EXPECT_THROW(ListRollOutcomes(list, S, g, 0, TurnState{3, ToRoll, Bag("66")}), RangeError);
