@@ -1,6 +1,9 @@
 // Variance table creation and the event lists on complete tables.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "engine/QuintorEventLists.h"
 #include "play/QuintorStartup.h"
@@ -48,6 +51,18 @@ void BM_CreateVarianceTable(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateVarianceTable)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(3);
+
+// The whole creation run as the table settings window starts it: log lines, all threads, the
+// file written.
+void BM_CreateVarianceTableRun(benchmark::State& state) {
+    Tables();
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("quintor-bench-v-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (auto _ : state) CreateVarianceTable(dir.string(), 0);
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_CreateVarianceTableRun)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // Alternating between two game states, so every list needs a turn computation of its own.
 void BM_ListChoiceOptions(benchmark::State& state) {
