@@ -8,7 +8,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include <unistd.h>
