@@ -432,32 +432,37 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
     }
 }
 
+int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,
+                    std::array<int, 64>& todo) {
+    int ntodo = 0;
+    for (int c = 0; c < nc.count; ++c) {
+        bool open = false;
+        for (std::uint64_t m = nc.members[c]; m != 0; m &= m - 1)
+            if (!IsKnown(table[base + std::countr_zero(m)])) open = true;
+        if (open) todo[ntodo++] = c;
+    }
+    return ntodo;
+}
+
+std::int64_t FillFinishedNeeds(double* table, int base) {
+    std::int64_t added = 0;
+    for (int n = 0; n <= MaxBonusThreshold; ++n) {
+        if (!IsKnown(table[base + n])) {
+            table[base + n] = 0.0;
+            ++added;
+        }
+    }
+    return added;
+}
+
 std::int64_t FillExpectedGroup(GameStateTable& table, const StateGroup& grp) {
     double* T = table.data();
     const int base = FastIndex(grp.free, 0, grp.chip);
     std::int64_t added = 0;
-    if (grp.free == 0) {
-        for (int n = 0; n < 64; ++n) {
-            if (!IsKnown(T[base + n])) {
-                T[base + n] = 0.0;
-                ++added;
-            }
-        }
-        return added;
-    }
+    if (grp.free == 0) return FillFinishedNeeds(T, base);
     const NeedClasses& nc = NeedClassesFor(grp.free);
-    int todo[64];
-    int ntodo = 0;
-    for (int c = 0; c < nc.count; ++c) {
-        std::uint64_t m = nc.members[c];
-        bool open = false;
-        while (m != 0) {
-            const int n = std::countr_zero(m);
-            m &= m - 1;
-            if (!IsKnown(T[base + n])) open = true;
-        }
-        if (open) todo[ntodo++] = c;
-    }
+    std::array<int, 64> todo;
+    const int ntodo = OpenNeedClasses(T, base, nc, todo);
     for (int at = 0; at < ntodo; at += BulkLanes) {
         std::uint16_t need[BulkLanes];
         for (int j = 0; j < BulkLanes; ++j)

@@ -50,6 +50,11 @@ struct NeedClasses {
     std::array<std::uint64_t, 64> members{};   // bit n set: need n belongs to the class
 };
 const NeedClasses& NeedClassesFor(CategorySet free);   // uses the upper bits only
+// The classes with at least one entry still unknown in table[base + need]; returns their count.
+int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,
+                    std::array<int, 64>& todo);
+// Sets every unknown entry table[base + 0..63] of a finished game to 0.0; returns how many.
+std::int64_t FillFinishedNeeds(double* table, int base);
 
 // The turn tables of one game state; the successors' entries in the table must be known.
 struct TurnTables {

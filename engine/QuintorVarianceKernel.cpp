@@ -293,24 +293,11 @@ std::int64_t FillVarianceGroup(const GameStateTable& etable, GameStateTable& vta
     double* VT = vtable.data();
     const int base = FastIndex(grp.free, 0, grp.chip);
     std::int64_t filled = 0;
-    if (grp.free == 0) {
-        for (int n = 0; n <= MaxBonusThreshold; ++n)
-            if (!IsKnown(VT[base + n])) {
-                VT[base + n] = 0.0;
-                ++filled;
-            }
-        return filled;
-    }
+    if (grp.free == 0) return FillFinishedNeeds(VT, base);
     // Needs of one class give the same bits everywhere: compute each class's first need once.
     const NeedClasses& nc = NeedClassesFor(grp.free);
-    int todo[64];
-    int ntodo = 0;
-    for (int c = 0; c < nc.count; ++c) {
-        bool open = false;
-        for (std::uint64_t m = nc.members[c]; m != 0; m &= m - 1)
-            if (!IsKnown(VT[base + std::countr_zero(m)])) open = true;
-        if (open) todo[ntodo++] = c;
-    }
+    std::array<int, 64> todo;
+    const int ntodo = OpenNeedClasses(VT, base, nc, todo);
     thread_local std::unique_ptr<Lanes> scratch;
     if (!scratch) scratch = std::make_unique<Lanes>();
     Lanes& L = *scratch;
