@@ -4,9 +4,11 @@
 // bytes as they were.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include <QCoreApplication>
 
@@ -32,12 +34,24 @@ std::string Slurp(const std::string& path) {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     quintor::fuzz::StartOnce();
     static QCoreApplication app(*argc, *argv);
-    SetExePath(quintor::fuzz::ScratchFolder());
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string file = quintor::fuzz::ScratchFolder() + "/" + SettingsFileName;
+    // A folder of its own for every input: the settings service caches what it parsed per file
+    // name and tells a changed file by its size and time, which two inputs in a row can share.
+    static int serial = 0;
+    const std::string dir = quintor::fuzz::ScratchFolder() + "/" + std::to_string(++serial);
+    std::filesystem::create_directory(dir);
+    SetExePath(dir);
+    struct Cleanup {
+        std::string dir;
+        ~Cleanup() {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    } cleanup{dir};
+    const std::string file = dir + "/" + SettingsFileName;
     Expect(SettingsFilePath() == file, "the settings file lies beside the program", SettingsFilePath());
     const std::string input(reinterpret_cast<const char*>(data), size);
     {
