@@ -1,8 +1,8 @@
 // The window tests run inside the program's own application object. Started as
 //   app_tests --trainer-child FOLDER fail|exit
 // the program instead runs the whole trainer in FOLDER (its log is FOLDER/QuintorTrainer.log),
-// answers every dialog with OK and prints each dialog's text. As soon as the loop runs, the
-// main window's New Game fails its check (fail) or File > Exit is chosen (exit).
+// answers every dialog with OK and prints each dialog's text. As soon as the loop runs, New
+// Game is asked for before any game started, a program fault (fail), or File > Exit is chosen.
 #include <cstring>
 #include <iostream>
 
@@ -25,13 +25,9 @@ public:
     void ShowError(const QString& text) override { Echo("ERROR", text); }
     QString ChooseSaveFile(const QString& title, const QString&, const QString&, const QString&,
                            const QString&) override {
-        Echo("SAVE", title);
-        return {};
+        return Echo("SAVE", title), QString();
     }
-    QString ChooseDirectory(const QString& start) override {
-        Echo("DIRECTORY", start);
-        return {};
-    }
+    QString ChooseDirectory(const QString& start) override { return Echo("DIR", start), QString(); }
 
 private:
     static void Echo(const char* kind, const QString& text) {
@@ -39,35 +35,32 @@ private:
     }
 };
 
-int RunChild(int argc, char** argv, const std::string& folder, const std::string& mode) {
-    EchoDialogs echo;
-    SetDialogs(&echo);
-    SetExePath(folder);
-    TrainerOptions options;
-    options.programPath = folder + "/QuintorTrainer";
-    options.started = [mode](TMainForm& form) {
-        QTimer::singleShot(0, &form, [&form, mode] {
-            if (mode == "exit")
-                form.Exit1->trigger();
-            else
-                form.NewGame();   // while no game has started: a program fault
-        });
-    };
-    return RunTrainer(argc, argv, options);
-}
-
 // The offscreen platform remarks on every window it cannot raise or size; that is noise here.
 void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text.startsWith("This plugin does not support")) return;
-    std::cerr << qPrintable(qFormatLogMessage(type, context, text)) << std::endl;
+    if (!text.startsWith("This plugin does not support"))
+        std::cerr << qPrintable(qFormatLogMessage(type, context, text)) << std::endl;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--trainer-child") == 0) {
+        EchoDialogs echo;
+        SetDialogs(&echo);
+        SetExePath(argv[2]);
+        const bool exit = std::strcmp(argv[3], "exit") == 0;
+        TrainerOptions options;
+        options.programPath = std::string(argv[2]) + "/QuintorTrainer";
+        options.started = [exit](TMainForm& form) {
+            QTimer::singleShot(0, &form, [&form, exit] {
+                if (exit)
+                    form.Exit1->trigger();
+                else
+                    form.NewGame();
+            });
+        };
         int childArgc = 1;
-        return RunChild(childArgc, argv, argv[2], argv[3]);
+        return RunTrainer(childArgc, argv, options);
     }
     qInstallMessageHandler(QuietMessages);
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,61 +1,135 @@
-// Shared pieces of the window tests: folders to run the program in, the run log, the one
-// expected-score table of the test program, and acting inside a modal window's loop.
+// Shared pieces of the window tests: a folder to run the program in, the run log, the one
+// expected-score table of the test program, a main window with its tables, widget look-ups
+// and acting inside a modal window's loop.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "ScriptedDialogs.h"
+#include "app/TableSettings.h"
+#include "app/gamerecordings.h"
+#include "app/main.h"
+#include "app/settings.h"
+#include "core/GeneralStuff.h"
+#include "engine/QuintorStrategies.h"
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+inline void WriteWholeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+inline std::string RunLog() {
+    quintor::FlushLog();
+    return ReadWholeFile(quintor::LogFilePath());
+}
 
 // A fresh folder tree root/bin that stands for the program's folder (ExePath is set to it, so
-// the settings file lands there); the table folder beside it is root/gstbl when made.
-class ProgramFolder {
-public:
-    ProgramFolder();
-    std::string Root() const;
-    std::string Bin() const;
-    std::string Make(const std::string& sub) const;   // creates root/sub, returns its path
-    std::string SettingsText() const;
-
-private:
+// the settings file lands there); root/gstbl beside it is the default table location.
+struct ProgramFolder {
+    ProgramFolder() {
+        Make("bin");
+        SetExePath(Bin());
+    }
+    std::string Root() const { return dir.path().toStdString(); }
+    std::string Bin() const { return Root() + "/bin"; }
+    std::string Make(const std::string& sub) const {   // creates root/sub, returns its path
+        std::filesystem::create_directories(Root() + "/" + sub);
+        return Root() + "/" + sub;
+    }
+    std::string SettingsText() const { return ReadWholeFile(Bin() + "/" + SettingsFileName); }
     QTemporaryDir dir;
 };
 
-std::string ReadWholeFile(const std::string& path);
-void WriteWholeFile(const std::string& path, const std::string& text);
+// The folder of this program's expected-score table, computed once by whoever needs it first.
+inline std::string TableStore() {
+    static QTemporaryDir store;
+    return store.path().toStdString();
+}
+inline bool TableStoreFilled() {
+    return quintor::FileExists(TableStore() + "/" + quintor::OptimalTableFileName);
+}
+// A fresh folder root/sub with links to the stored table: the expected one always, as the
+// variance file too when asked (good enough where only existence counts).
+inline std::string FolderWithTables(const ProgramFolder& f, const std::string& sub, bool variance) {
+    namespace fs = std::filesystem;
+    if (!TableStoreFilled()) quintor::CreateOptimalTable(TableStore());
+    const std::string dir = f.Make(sub);
+    const fs::path table = fs::path(TableStore()) / quintor::OptimalTableFileName;
+    fs::create_symlink(table, fs::path(dir) / quintor::OptimalTableFileName);
+    if (variance) fs::create_symlink(table, fs::path(dir) / quintor::VarianceTableFileName);
+    return dir;
+}
 
-// The run log grows during the whole test program; a mark remembers where a test began.
-class LogMark {
-public:
-    LogMark();
-    std::string Since() const;   // what was written after the mark (flushed first)
+template <class T>
+T* Find(const QObject* root, const std::string& name) {
+    T* w = root->findChild<T*>(QString::fromStdString(name));
+    if (!w) ADD_FAILURE() << "no control named " << name;
+    return w;
+}
+inline std::string Field(const QObject* root, const std::string& lineEdit) {
+    const auto* e = Find<QLineEdit>(root, lineEdit);
+    return e ? e->text().toStdString() : std::string();
+}
+inline std::vector<std::string> Lines(const QObject* root, const std::string& plainTextEdit) {
+    std::vector<std::string> lines;
+    if (const auto* e = Find<QPlainTextEdit>(root, plainTextEdit))
+        for (const QString& l : e->toPlainText().split(QLatin1Char('\n')))
+            lines.push_back(l.toStdString());
+    return lines;
+}
+inline void ProcessDeletions() {   // of closed windows
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
-private:
-    std::size_t offset;
+// A main window that found the complete expected-score table at its default location (the
+// missing variance table is its one message), with its game windows and first game.
+struct Trainer {
+    Trainer() {
+        FolderWithTables(folder, "gstbl", false);
+        dialogs.ExpectInform();
+        dialogs.onShown = [this](const std::string& text) {
+            if (text == "Game Over!" && main->CurrentRecordingWindow())
+                shownAtGameOver = main->CurrentRecordingWindow()->Lines();
+        };
+        main = std::make_unique<TMainForm>();
+        main->show();
+        EXPECT_TRUE(TablesLoaded);
+    }
+    ~Trainer() {
+        main.reset();   // no close event, so no questions
+        ProcessDeletions();
+        TablesLoaded = false;
+    }
+    ProgramFolder folder;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TMainForm> main;
+    std::vector<std::string> shownAtGameOver;   // the recording window when "Game Over!" showed
 };
-
-// The folder holding this test program's expected-score table. Whichever test needs it first
-// builds it (the table window test does so through the window); afterwards it is reused.
-std::string TableStore();
-bool TableStoreFilled();
-void FillTableStore();   // computes the table there directly unless it is there already
-// A fresh folder holding links to the stored tables: expected always, variance when asked
-// (the variance file then links to the expected one: good enough for tests of existence).
-std::string FolderWithTables(const ProgramFolder& f, const std::string& sub, bool variance);
 
 // Runs action on the first modal window of type T once it is up, from inside its event loop;
 // nothing happens once context is gone.
 template <typename T>
 void WhenModal(QObject* context, std::function<void(T*)> action, int tries = 400) {
     QTimer::singleShot(5, context, [context, action, tries] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()))
             action(w);
-        } else if (tries > 0) {
+        else if (tries > 0)
             WhenModal<T>(context, action, tries - 1);
-        }
     });
 }

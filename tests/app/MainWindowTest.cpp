@@ -1,359 +1,286 @@
-// The main window as a user meets it: the first run, a later run, the reduced state without
-// tables, the closing questions, the hint switch pair and the table settings from the menu.
-#include <sstream>
+// The main window as a user meets it: the first and a later run, the closing questions, menus
+// and hint switch, the table settings from the menu, and what becomes of errors, in this
+// process and in a whole run of the trainer in a child process.
+#include <cstdlib>
 
 #include <QAction>
-#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
-#include "ScriptedDialogs.h"
-#include "app/TableSettings.h"
+#include "app/TrainerApplication.h"
 #include "app/diceset.h"
-#include "app/gamerecordings.h"
-#include "app/main.h"
+#include "app/gamewidgets.h"
 #include "app/scorecards.h"
-#include "app/settings.h"
-#include "engine/QuintorStrategies.h"
 
 using namespace quintor;
 
 namespace {
 
-const std::string Configure = "Use Settings in the Table menu to configure your tables.";
-
-std::string MissingExpected(const std::string& location) {
-    return "Could not find " + location + "/OptEScore-Official.gstbl. " + Configure;
+std::string Missing(const std::string& location, const char* file, const char* more = "") {
+    return "Could not find " + location + "/" + file + ". " + more +
+           "Use Settings in the Table menu to configure your tables.";
 }
 
-std::string MissingVariance(const std::string& location) {
-    return "Could not find " + location +
-           "/OptEScore-Official-V.gstbl. Standard deviations suppressed. " + Configure;
+// Enabled (1) or not: menus File Game Dice Advisor Tables Help, buttons New Game, Hints, New
+// Advisor; then whether the score card is there.
+std::string ControlStates(const TMainForm& f) {
+    std::string s;
+    for (QMenu* m : {f.Fi1, f.Game1, f.Dice1, f.Advisor1, f.Tables1, f.Help1})
+        s += m->menuAction()->isEnabled() ? '1' : '0';
+    for (QPushButton* b : {f.NewGameButton, f.HintsButton, f.NewAdvisorButton})
+        s += b->isEnabled() ? '1' : '0';
+    return s + (f.ScoreCard() ? "+" : "-");
 }
 
-bool GameControlsEnabled(const TMainForm& f) {
-    return f.Game1->menuAction()->isEnabled() && f.Dice1->menuAction()->isEnabled() &&
-           f.Advisor1->menuAction()->isEnabled() && f.HintsButton->isEnabled() &&
-           f.NewAdvisorButton->isEnabled();
+void Roll(const Trainer& t) {
+    Find<QPushButton>(t.main->DiceSet(), "ButRoll")->click();
 }
-
-bool GameControlsDisabled(const TMainForm& f) {
-    return !f.Game1->menuAction()->isEnabled() && !f.Dice1->menuAction()->isEnabled() &&
-           !f.Advisor1->menuAction()->isEnabled() && !f.HintsButton->isEnabled() &&
-           !f.NewAdvisorButton->isEnabled();
-}
-
-// The program with the expected-score table in its location (and the variance table when
-// asked), started with the tables found.
-struct LoadedProgram {
-    explicit LoadedProgram(bool variance = true)
-        : location(FolderWithTables(folder, "tables", variance)) {
-        WriteTablesLocation(location);
-        if (!variance) dialogs.ExpectInform();
-        form = std::make_unique<TMainForm>();
-        EXPECT_TRUE(TablesLoaded);
-    }
-    ~LoadedProgram() {
-        // Leave without the closing questions of a running game.
-        TablesLoaded = false;
-        form.reset();
-    }
-    void Roll() {
-        auto* roll = form->findChild<QPushButton*>("ButRoll");
-        ASSERT_NE(roll, nullptr);
-        roll->click();
-    }
-
-    ProgramFolder folder;
-    std::string location;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<TMainForm> form;
-};
 
 }  // namespace
 
-TEST(MainWindow, FirstRunInAFreshFolderCreatesTheSettingsAndRunsReduced) {
+TEST(StartUp, FirstRunInAFreshFolderThenTablesFromTheSettingsWindow) {
     TablesLoaded = false;
     ProgramFolder folder;
-    LogMark mark;
+    const std::string tables = FolderWithTables(folder, "my tables, old", false);
     ScriptedDialogs dialogs;
     dialogs.ExpectInform();
-    TMainForm form;
-
-    EXPECT_EQ(dialogs.Texts(ScriptedDialogs::InformKind),
-              std::vector<std::string>{MissingExpected(folder.Bin())});
+    TMainForm f;
+    f.show();
+    EXPECT_EQ(dialogs.shown.back().text, Missing(folder.Bin(), "OptEScore-Official.gstbl"));
     EXPECT_EQ(folder.SettingsText(), "[General]\nVersion=1.2.1 beta\n");
-
     std::ostringstream printouts;
     WriteConfiguration(printouts);
     WriteQuintorRules(printouts, OfficialRules);
-    const std::string expected = "Version = 1.2.1 beta\nExePath = \"" + folder.Bin() +
-                                 "\"\n.INI file did not exist\n" + printouts.str();
-    EXPECT_EQ(mark.Since().substr(0, expected.size()), expected);
+    EXPECT_NE(RunLog().find("Version = 1.2.1 beta\nExePath = \"" + folder.Bin() +
+                            "\"\n.INI file did not exist\n" + printouts.str()),
+              std::string::npos);
+    EXPECT_EQ(ControlStates(f), "100011000-");
 
-    EXPECT_TRUE(GameControlsDisabled(form));
-    EXPECT_FALSE(form.NewGameButton->isEnabled());
-    EXPECT_TRUE(form.Fi1->menuAction()->isEnabled());
-    EXPECT_TRUE(form.Tables1->menuAction()->isEnabled());
-    EXPECT_TRUE(form.Help1->menuAction()->isEnabled());
-    EXPECT_EQ(form.findChild<TScoreCardForm*>(), nullptr);
-    EXPECT_EQ(form.findChild<TDiceSetForm*>(), nullptr);
-
-    // Without tables nothing can be lost: closing never asks.
-    EXPECT_TRUE(form.close());
-}
-
-TEST(MainWindow, LaterRunKeepsAnotherSettingsVersionAndFindsTheDefaultLocation) {
-    TablesLoaded = false;
-    ProgramFolder folder;
-    const std::string settings = "[General]\nVersion=1.1.0\n";
-    WriteWholeFile(folder.Bin() + "/" + SettingsFileName, settings);
-    folder.Make("gstbl");
-    LogMark mark;
-    ScriptedDialogs dialogs;
-    dialogs.ExpectInform();
-    TMainForm form;
-
-    const std::string log = mark.Since();
-    EXPECT_NE(log.find("\n.INI file version = 1.1.0\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find(".INI file did not exist"), std::string::npos);
-    EXPECT_EQ(folder.SettingsText(), settings);
-    // The folder gstbl beside the program's folder is the default, written nowhere.
-    EXPECT_EQ(dialogs.Texts(ScriptedDialogs::InformKind),
-              std::vector<std::string>{MissingExpected(folder.Bin() + "/../gstbl")});
-}
-
-TEST(MainWindow, TableMessagesDependOnWhichFilesAreThere) {
-    ProgramFolder folder;
-    const std::string both = FolderWithTables(folder, "both", true);
-    const std::string expectedOnly = FolderWithTables(folder, "expected", false);
-    const std::string varianceOnly = folder.Make("variance");
-    std::filesystem::copy(both + "/" + VarianceTableFileName, varianceOnly);
-    const std::string none = folder.Make("none");
-
-    struct Case {
-        std::string location;
-        std::vector<std::string> messages;
-        bool loaded;
-    };
-    const Case cases[] = {
-        {none, {MissingExpected(none)}, false},
-        {varianceOnly, {MissingExpected(varianceOnly)}, false},
-        {expectedOnly, {MissingVariance(expectedOnly)}, true},
-        {both, {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.location);
-        TablesLoaded = false;
-        WriteTablesLocation(c.location);
-        ScriptedDialogs dialogs;
-        for (std::size_t i = 0; i < c.messages.size(); ++i) dialogs.ExpectInform();
-        TMainForm form;
-        EXPECT_EQ(dialogs.Texts(ScriptedDialogs::InformKind), c.messages);
-        EXPECT_EQ(TablesLoaded, c.loaded);
-        EXPECT_EQ(GameControlsEnabled(form), c.loaded);
-        EXPECT_EQ(GameControlsDisabled(form), !c.loaded);
-        EXPECT_EQ(form.findChild<TScoreCardForm*>() != nullptr, c.loaded);
-        EXPECT_EQ(form.findChild<TDiceSetForm*>() != nullptr, c.loaded);
-        TablesLoaded = false;
-    }
-    // The variance table is read even when the expected-score table is missing.
-    EXPECT_GT(CountKnownEntries(OptimalStrategy->VarianceCache->Table), 0);
-}
-
-TEST(MainWindow, BrokenTableFileIsReportedAndTheProgramRunsReduced) {
-    TablesLoaded = false;
-    ProgramFolder folder;
-    const std::string location = folder.Make("tables");
-    WriteWholeFile(location + "/" + OptimalTableFileName, "far too short");
-    WriteTablesLocation(location);
-    ScriptedDialogs dialogs;
-    dialogs.ExpectError();
-    TMainForm form;
-
-    ASSERT_EQ(dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
-    EXPECT_NE(dialogs.Texts(ScriptedDialogs::ErrorKind)[0].find(location), std::string::npos);
-    EXPECT_FALSE(TablesLoaded);
-    EXPECT_TRUE(GameControlsDisabled(form));
-}
-
-TEST(MainWindow, ClosingAsksAboutTheGameAndUnsavedRecordings) {
-    LoadedProgram p;
-    TMainForm& f = *p.form;
-    f.show();
-    auto reopen = [&f] { f.show(); };
-
-    // A game not yet started and nothing to save: no question.
-    EXPECT_TRUE(f.close());
-    reopen();
-
-    p.Roll();
-    ASSERT_EQ(f.Phase(), gpGameInProgress);
-    p.dialogs.ExpectAsk(false);
-    EXPECT_FALSE(f.close());
-    EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(f.Phase(), gpGameInProgress);
-
-    // Aborted, the game leaves an unsaved analysis behind.
-    p.dialogs.ExpectAsk(true);
-    f.NewGameButton->click();
-    ASSERT_EQ(f.Phase(), gpGameOver);
-    p.dialogs.ExpectAsk(false);
-    EXPECT_FALSE(f.close());
-
-    // Saved, it no longer counts.
-    TGameRecForm* rec = nullptr;
-    for (TGameRecForm* w : f.findChildren<TGameRecForm*>())
-        if (w->Unsaved) rec = w;
-    ASSERT_NE(rec, nullptr);
-    p.dialogs.ExpectSaveFile(p.folder.Root() + "/game1.txt");
-    rec->findChild<QPushButton*>("SaveButton")->click();
-    EXPECT_TRUE(f.close());
-    reopen();
-
-    for (int game = 0; game < 2; ++game) {
-        f.NewGameButton->click();
-        p.Roll();
-        p.dialogs.ExpectAsk(true);
-        f.NewGameButton->click();
-    }
-    f.NewGameButton->click();
-    p.Roll();
-    p.dialogs.ExpectAsk(false);
-    EXPECT_FALSE(f.close());
-    p.dialogs.ExpectAsk(true);
-    EXPECT_TRUE(f.close());
-
-    const std::string both = "Discard game in progress and 2 unsaved game recording(s), and exit?";
-    EXPECT_EQ(p.dialogs.Texts(ScriptedDialogs::AskKind),
-              (std::vector<std::string>{"Discard game in progress, and exit?",
-                                        "Abort and analyze current game?",
-                                        "Discard 1 unsaved game recording(s), and exit?",
-                                        "Abort and analyze current game?",
-                                        "Abort and analyze current game?", both, both}));
-}
-
-TEST(MainWindow, HintsButtonAndMenuItemSwitchTogether) {
-    LoadedProgram p;
-    TMainForm& f = *p.form;
-    // At start the main window shows its own hints except on the switch itself.
-    EXPECT_TRUE(HintShown(f.NewGameButton));
-    EXPECT_FALSE(HintShown(f.HintsButton));
-    EXPECT_TRUE(HintShown(f.NewAdvisorButton));
-    EXPECT_EQ(f.HintsButton->toolTip(), "Toggle Hints");
-    EXPECT_EQ(f.Hints1->toolTip(), "Switch between professional and amateur mode");
-    EXPECT_FALSE(f.Hints1->isChecked());
-
-    f.HintsButton->click();
-    EXPECT_TRUE(f.Hints1->isChecked());
-    EXPECT_EQ(f.HintsButton->text(), "Disable Hints");
-    EXPECT_TRUE(HintShown(f.HintsButton));
-
-    f.HintsButton->click();
-    EXPECT_FALSE(f.Hints1->isChecked());
-    EXPECT_EQ(f.HintsButton->text(), "Enable Hints");
-    for (QWidget* w : {static_cast<QWidget*>(f.NewGameButton), static_cast<QWidget*>(f.HintsButton),
-                       static_cast<QWidget*>(f.NewAdvisorButton)})
-        EXPECT_FALSE(HintShown(w)) << w->objectName().toStdString();
-
-    // The menu item drives the button's caption the same way.
-    f.Hints1->trigger();
-    EXPECT_TRUE(f.Hints1->isChecked());
-    EXPECT_EQ(f.HintsButton->text(), "Disable Hints");
-    EXPECT_TRUE(HintShown(f.NewAdvisorButton));
-}
-
-TEST(MainWindow, MenusButtonsAndPlaceAreAsDesigned) {
-    LoadedProgram p;
-    TMainForm& f = *p.form;
-    f.show();
-    EXPECT_EQ(f.windowTitle(), "Quintor Trainer");
-    EXPECT_EQ(f.centralWidget()->size(), QSize(688, 53));
-    EXPECT_EQ(f.pos(), QPoint(0, 0));
-    EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
-
-    QStringList titles;
-    for (QAction* a : f.menuBar()->actions()) titles << a->text();
-    EXPECT_EQ(titles, (QStringList{"File", "Game", "Dice", "Advisor", "Tables", "Help"}));
-    for (const char* name : {"Exit1", "NewGame1", "Hints1", "Fair1", "Demonic1", "Angelic1",
-                             "NewWindow1", "Settings1", "About1"})
-        EXPECT_NE(f.findChild<QAction*>(name), nullptr) << name;
-    EXPECT_LT(f.NewGameButton->x(), f.HintsButton->x());
-    EXPECT_LT(f.HintsButton->x(), f.NewAdvisorButton->x());
-    EXPECT_EQ(f.NewAdvisorButton->toolTip(), "Open new advisor window for current state");
-    EXPECT_EQ(f.Settings1->toolTip(), "Create a score table");
-
-    // The dice items are radio items carrying the number of their dice source.
-    EXPECT_TRUE(f.Fair1->isChecked());
-    EXPECT_EQ(f.Fair1->data().toInt(), 1);
-    EXPECT_EQ(f.Demonic1->data().toInt(), 4);
-    EXPECT_EQ(f.Angelic1->data().toInt(), 5);
-    f.Demonic1->trigger();
-    EXPECT_TRUE(f.Demonic1->isChecked());
-    EXPECT_FALSE(f.Fair1->isChecked());
-    f.Angelic1->trigger();
-    EXPECT_TRUE(f.Angelic1->isChecked());
-    EXPECT_FALSE(f.Demonic1->isChecked());
-
-    p.dialogs.ExpectInform();
-    f.About1->trigger();
-    const auto about = p.dialogs.Texts(ScriptedDialogs::InformKind).back();
-    EXPECT_EQ(about.rfind("Version 1.2.1 beta\n", 0), 0u) << about;
-    EXPECT_EQ(std::count(about.begin(), about.end(), '\n'), 2);
-}
-
-TEST(MainWindow, TableSettingsDuringAGameAskFirst) {
-    LoadedProgram p;
-    TMainForm& f = *p.form;
-    f.show();
-    p.Roll();
-
-    // Cancel: the game goes on and the window never opens.
-    int opened = 0;
-    WhenModal<TCreateTableForm>(&f, [&opened](TCreateTableForm* w) {
-        ++opened;
-        w->OKButton->click();
-    });
-    p.dialogs.ExpectAsk(false);
-    f.Settings1->trigger();
-    EXPECT_EQ(f.Phase(), gpGameInProgress);
-    EXPECT_EQ(opened, 0);
-
-    // OK: the game ends as aborted, the window opens, and a fresh game follows its closing.
-    p.dialogs.ExpectAsk(true);
-    f.Settings1->trigger();
-    EXPECT_EQ(opened, 1);
-    EXPECT_EQ(f.Phase(), gpGameNotStarted);
-    EXPECT_EQ(p.dialogs.Texts(ScriptedDialogs::AskKind).back(),
-              "Changing tables settings will abort current game. Do you want to continue?");
-}
-
-TEST(MainWindow, ChoosingATableLocationFromTheReducedStateStartsTheGame) {
-    TablesLoaded = false;
-    ProgramFolder folder;
-    const std::string tables = FolderWithTables(folder, "tables", true);
-    ScriptedDialogs dialogs;
-    dialogs.ExpectInform();   // no table beside the program
-    TMainForm f;
-    f.show();
-    ASSERT_TRUE(GameControlsDisabled(f));
-
+    // The newcomer chooses the table folder (blanks and a comma must stay one plain text):
+    // the game starts.
     dialogs.ExpectDirectory(tables);
+    dialogs.ExpectInform();   // no variance table there
     WhenModal<TCreateTableForm>(&f, [](TCreateTableForm* w) {
         w->ChangeLocationButton->click();
         w->OKButton->click();
     });
     f.Settings1->trigger();
-
-    EXPECT_TRUE(dialogs.Done());
-    EXPECT_TRUE(TablesLoaded);
-    EXPECT_TRUE(GameControlsEnabled(f));
-    EXPECT_NE(f.findChild<TScoreCardForm*>(), nullptr);
-    EXPECT_NE(f.findChild<TDiceSetForm*>(), nullptr);
+    EXPECT_EQ(dialogs.shown.back().text, Missing(tables, "OptEScore-Official-V.gstbl",
+                                                 "Standard deviations suppressed. "));
+    EXPECT_EQ(ControlStates(f), "111111011+");
     EXPECT_EQ(f.Phase(), gpGameNotStarted);
+    EXPECT_EQ(ReadTablesLocation(), tables);
+    EXPECT_NE(folder.SettingsText().find("[Tables]\nLocation="), std::string::npos);
+    EXPECT_NE(RunLog().find("Table location set to \"" + tables + "\"\n"), std::string::npos);
     TablesLoaded = false;
+}
+
+TEST(StartUp, LaterRunKeepsAnotherVersionAndFindsTheDefaultLocation) {
+    TablesLoaded = false;
+    ProgramFolder folder;
+    const std::string settings = "[General]\nVersion=1.1.0\n";
+    WriteWholeFile(folder.Bin() + "/" + SettingsFileName, settings);
+    folder.Make("gstbl");
+    ScriptedDialogs dialogs;
+    dialogs.ExpectInform();
+    TMainForm form;
+    EXPECT_NE(RunLog().find(folder.Bin() + "\"\n.INI file version = 1.1.0\n"), std::string::npos);
+    // The folder gstbl beside the program's is the default location, written nowhere.
+    EXPECT_EQ(folder.SettingsText(), settings);
+    EXPECT_EQ(dialogs.shown.back().text,
+              Missing(folder.Bin() + "/../gstbl", "OptEScore-Official.gstbl"));
+}
+
+TEST(StartUp, SettingsGoToTheUserConfigurationFolderWhenTheProgramsFolderIsNotWritable) {
+    ProgramFolder folder;
+    const std::string config = folder.Make("config");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    WriteWholeFile(folder.Root() + "/plain", "");
+    SetExePath(folder.Root() + "/plain/bin");   // below a plain file: it can hold no file
+    WriteTablesLocation(folder.Root() + "/tables");
+    EXPECT_EQ(ReadTablesLocation(), folder.Root() + "/tables");
+    EXPECT_TRUE(std::filesystem::exists(config + "/QuintorTrainer/" + SettingsFileName));
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(MainWindow, ClosingAsksAboutTheGameAndUnsavedRecordings) {
+    Trainer t;
+    TMainForm& f = *t.main;
+    EXPECT_TRUE(f.close());   // not started, nothing to save: no question
+    f.show();
+    Roll(t);
+    t.dialogs.ExpectAsk(false);
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.Phase(), gpGameInProgress);
+
+    // Aborted, the game leaves an unsaved analysis; saved, it no longer counts.
+    t.dialogs.ExpectAsk(true);
+    f.NewGameButton->click();
+    t.dialogs.ExpectAsk(false);
+    EXPECT_FALSE(f.close());
+    t.dialogs.ExpectSaveFile(t.folder.Root() + "/game1.txt");
+    Find<QPushButton>(f.CurrentRecordingWindow(), "SaveButton")->click();
+    EXPECT_TRUE(f.close());
+    f.show();
+
+    for (int game = 0; game < 3; ++game) {
+        f.NewGameButton->click();
+        Roll(t);
+        if (game == 2) break;
+        t.dialogs.ExpectAsk(true);
+        f.NewGameButton->click();
+    }
+    t.dialogs.ExpectAsk(false);
+    EXPECT_FALSE(f.close());
+    EXPECT_FALSE(f.ScoreCard()->close());   // the user cannot close the game windows
+    EXPECT_FALSE(f.DiceSet()->close());
+    // OK: the one question covers every window; they then close without refusing or asking.
+    t.dialogs.ExpectAsk(true);
+    EXPECT_TRUE(f.close());
+    EXPECT_TRUE(f.ScoreCard()->close());
+    EXPECT_TRUE(f.DiceSet()->close());
+    for (TGameRecForm* w : f.findChildren<TGameRecForm*>()) EXPECT_TRUE(w->close());
+
+    const std::string abort = "Abort and analyze current game?";
+    const std::string both = "Discard game in progress and 2 unsaved game recording(s), and exit?";
+    EXPECT_EQ(t.dialogs.Texts(ScriptedDialogs::AskKind),
+              (std::vector<std::string>{"Discard game in progress, and exit?", abort,
+                                        "Discard 1 unsaved game recording(s), and exit?", abort,
+                                        abort, both, both}));
+}
+
+TEST(MainWindow, MenusAboutAndTheHintSwitchPair) {
+    Trainer t;
+    TMainForm& f = *t.main;
+    QStringList titles;
+    for (QAction* a : f.menuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"File", "Game", "Dice", "Advisor", "Tables", "Help"}));
+    t.dialogs.ExpectInform();
+    f.About1->trigger();
+    EXPECT_EQ(t.dialogs.shown.back().text.rfind("Version 1.2.1 beta\n", 0), 0u);
+
+    // The main window shows its own hints from the start except on the switch itself; the
+    // game windows show none.
+    const std::vector<QWidget*> controls = {f.NewGameButton, f.HintsButton, f.NewAdvisorButton,
+                                            Find<QWidget>(f.DiceSet(), "ButRoll"),
+                                            Find<QWidget>(f.ScoreCard(), "EditAces")};
+    auto shown = [&controls] {
+        std::string s;
+        for (QWidget* w : controls) s += HintShown(w) ? '1' : '0';
+        return s;
+    };
+    EXPECT_EQ(shown(), "10100");
+    f.HintsButton->click();
+    EXPECT_TRUE(f.Hints1->isChecked());
+    EXPECT_EQ(f.HintsButton->text(), "Disable Hints");
+    EXPECT_EQ(shown(), "11111");
+    f.HintsButton->click();
+    EXPECT_FALSE(f.Hints1->isChecked());
+    EXPECT_EQ(f.HintsButton->text(), "Enable Hints");
+    EXPECT_EQ(shown(), "00000");
+    f.Hints1->trigger();   // the menu item drives the button the same way
+    EXPECT_EQ(f.HintsButton->text(), "Disable Hints");
+    EXPECT_EQ(shown(), "11111");
+}
+
+TEST(MainWindow, TableSettingsDuringAGameAskFirst) {
+    Trainer t;
+    Roll(t);
+    int opened = 0;
+    WhenModal<TCreateTableForm>(t.main.get(), [&opened](TCreateTableForm* w) {
+        ++opened;
+        w->OKButton->click();
+    });
+    t.dialogs.ExpectAsk(false);   // Cancel: the game goes on, the window never opens
+    t.main->Settings1->trigger();
+    EXPECT_EQ(t.main->Phase(), gpGameInProgress);
+    EXPECT_EQ(opened, 0);
+    t.dialogs.ExpectAsk(true);   // OK: aborted, the window opens, a fresh game follows
+    t.main->Settings1->trigger();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(t.main->Phase(), gpGameNotStarted);
+    EXPECT_EQ(t.main->UnsavedRecordingCount(), 1);
+    EXPECT_EQ(t.dialogs.shown.back().text,
+              "Changing tables settings will abort current game. Do you want to continue?");
+}
+
+namespace {
+
+class Thrower : public QObject {   // throws from its event handler
+public:
+    std::function<void()> raise;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        raise();
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(ErrorHandling, RecoverableErrorsAreShownAndAbandonOnlyTheEvent) {
+    ScriptedDialogs dialogs;
+    Thrower t;
+    int handled = 0;
+    const std::function<void()> raises[] = {
+        [] { throw RangeError("value = 70 is outside 0..63"); },
+        [] { throw OverflowError("total overflows"); },
+        [] { throw IOError("Could not read \"x.gstbl\""); },
+        [&handled] { ++handled; },   // later events are handled as usual
+    };
+    for (const auto& raise : raises) {
+        t.raise = raise;
+        if (!handled && dialogs.shown.size() < 3) dialogs.ExpectError();
+        QEvent e(QEvent::User);
+        QCoreApplication::sendEvent(&t, &e);
+    }
+    EXPECT_EQ(handled, 1);
+    EXPECT_EQ(dialogs.Texts(ScriptedDialogs::ErrorKind),
+              (std::vector<std::string>{"value = 70 is outside 0..63", "total overflows",
+                                        "Could not read \"x.gstbl\""}));
+    EXPECT_FALSE(qobject_cast<TrainerApplication*>(QCoreApplication::instance())->Stopping());
+}
+
+// The whole trainer in a child process: a failed check is shown and the run still ends with
+// "Run Stopped"; so does File > Exit with the game windows open.
+TEST(ErrorHandling, WholeRunsEndWithRunStopped) {
+    for (const std::string mode : {"fail", "exit"}) {
+        SCOPED_TRACE(mode);
+        ProgramFolder folder;
+        if (mode == "exit") FolderWithTables(folder, "gstbl", true);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--trainer-child", QString::fromStdString(folder.Bin()),
+                     QString::fromStdString(mode)});
+        if (!child.waitForFinished(60000)) {
+            child.kill();
+            child.waitForFinished();
+            ADD_FAILURE() << "the trainer did not stop";
+            continue;
+        }
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), 0);
+        EXPECT_EQ(child.readAllStandardOutput().toStdString(),
+                  mode == "exit" ? ""
+                                 : "INFORM: " + Missing(folder.Bin(), "OptEScore-Official.gstbl") +
+                                       "\nINFORM: TMainForm.NewGame: GamePhase <> "
+                                       "gpGameNotStarted FAILED\n");
+        const std::string log = ReadWholeFile(folder.Bin() + "/QuintorTrainer.log");
+        EXPECT_EQ(log.rfind("Run Started on ", 0), 0u) << log;
+        const std::size_t last = log.rfind('\n', log.size() - 2);
+        ASSERT_NE(last, std::string::npos) << log;
+        EXPECT_EQ(log.substr(last + 1, 15), "Run Stopped on ") << log;
+        EXPECT_EQ(log.find("FAILED"), std::string::npos);
+    }
 }

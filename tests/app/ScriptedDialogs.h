@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,33 +16,27 @@ public:
     enum Kind { AskKind, InformKind, ErrorKind, SaveKind, DirectoryKind };
     struct Shown {
         Kind kind;
-        std::string text;   // the question or message; the start directory for a directory
+        std::string text;   // the question or message; the title or start directory of a dialog
     };
 
     ScriptedDialogs() { SetDialogs(this); }
     ~ScriptedDialogs() override {
         SetDialogs(nullptr);
-        for (const Step& s : script)
-            ADD_FAILURE() << "expected dialog never shown: " << KindName(s.kind) << " "
-                          << s.answer;
+        for (const Step& s : script) ADD_FAILURE() << "expected, never shown: " << Name(s.kind);
     }
 
-    // Answers queued in the order the dialogs are expected.
-    void ExpectAsk(bool ok) { script.push_back({AskKind, ok ? "OK" : "Cancel", ok}); }
+    void ExpectAsk(bool ok) { script.push_back({AskKind, "", ok}); }
     void ExpectInform() { script.push_back({InformKind, "", true}); }
     void ExpectError() { script.push_back({ErrorKind, "", true}); }
     void ExpectSaveFile(const std::string& name) { script.push_back({SaveKind, name, true}); }
     void ExpectDirectory(const std::string& dir) { script.push_back({DirectoryKind, dir, true}); }
-
-    std::vector<Shown> shown;
-    // The texts of one kind, in order.
+    bool Done() const { return script.empty(); }
     std::vector<std::string> Texts(Kind kind) const {
         std::vector<std::string> out;
         for (const Shown& s : shown)
             if (s.kind == kind) out.push_back(s.text);
         return out;
     }
-    bool Done() const { return script.empty(); }
 
     bool Ask(const QString& text) override { return Take(AskKind, text).ok; }
     void Inform(const QString& text) override { Take(InformKind, text); }
@@ -50,9 +45,12 @@ public:
                            const QString&) override {
         return QString::fromStdString(Take(SaveKind, title).answer);
     }
-    QString ChooseDirectory(const QString& startDir) override {
-        return QString::fromStdString(Take(DirectoryKind, startDir).answer);
+    QString ChooseDirectory(const QString& start) override {
+        return QString::fromStdString(Take(DirectoryKind, start).answer);
     }
+
+    std::vector<Shown> shown;
+    std::function<void(const std::string&)> onShown;   // called with each text as it shows
 
 private:
     struct Step {
@@ -60,19 +58,17 @@ private:
         std::string answer;
         bool ok;
     };
-
-    static const char* KindName(Kind k) {
-        static const char* const names[] = {"question", "information", "error", "save dialog",
-                                            "directory dialog"};
+    static const char* Name(Kind k) {
+        static const char* const names[] = {"question", "information", "error", "save",
+                                            "directory"};
         return names[k];
     }
-
-    // An unexpected dialog is answered with Cancel (or nothing), which is what leaves the
-    // program least changed.
+    // An unexpected dialog gets Cancel (or nothing): that leaves the program least changed.
     Step Take(Kind kind, const QString& text) {
         shown.push_back({kind, text.toStdString()});
+        if (onShown) onShown(shown.back().text);
         if (script.empty() || script.front().kind != kind) {
-            ADD_FAILURE() << "unexpected " << KindName(kind) << ": " << text.toStdString();
+            ADD_FAILURE() << "unexpected " << Name(kind) << ": " << text.toStdString();
             return {kind, "", false};
         }
         Step s = script.front();
