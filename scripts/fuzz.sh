@@ -13,6 +13,11 @@ root=$PWD
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 jobs=${JOBS:-2}
+# A build folder configured from another copy of the sources cannot be reused.
+if [ -f "$build/CMakeCache.txt" ] &&
+   ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ is missing (scripts/install-deps.sh installs it)" >&2

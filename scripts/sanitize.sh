@@ -8,6 +8,11 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=${SANITIZE_BUILD_DIR:-$root/build-asan}
 jobs=${JOBS:-2}
+# A build folder configured from another copy of the sources cannot be reused.
+if [ -f "$build/CMakeCache.txt" ] &&
+   ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
 
 flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 # Warnings are policed by the normal build; under the sanitizers GCC reports uninitialised
