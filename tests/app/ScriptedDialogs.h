@@ -22,7 +22,7 @@ public:
     ScriptedDialogs() { SetDialogs(this); }
     ~ScriptedDialogs() override {
         SetDialogs(nullptr);
-        for (const Step& s : script) ADD_FAILURE() << "expected, never shown: " << Name(s.kind);
+        for (const Step& s : script) ADD_FAILURE() << "dialog of kind " << s.kind << " never shown";
     }
 
     void ExpectAsk(bool ok) { script.push_back({AskKind, "", ok}); }
@@ -58,23 +58,17 @@ private:
         std::string answer;
         bool ok;
     };
-    static const char* Name(Kind k) {
-        static const char* const names[] = {"question", "information", "error", "save",
-                                            "directory"};
-        return names[k];
-    }
     // An unexpected dialog gets Cancel (or nothing): that leaves the program least changed.
     Step Take(Kind kind, const QString& text) {
         shown.push_back({kind, text.toStdString()});
         if (onShown) onShown(shown.back().text);
         if (script.empty() || script.front().kind != kind) {
-            ADD_FAILURE() << "unexpected " << Name(kind) << ": " << text.toStdString();
+            ADD_FAILURE() << "unexpected dialog of kind " << kind << ": " << shown.back().text;
             return {kind, "", false};
         }
         Step s = script.front();
         script.pop_front();
         return s;
     }
-
     std::deque<Step> script;
 };

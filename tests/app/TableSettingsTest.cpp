@@ -157,44 +157,6 @@ TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirs
     TablesLoaded = false;
 }
 
-TEST(TableSettingsWindow, ChangingTheLocationLoadsWhatIsThere) {
-    ProgramFolder folder;
-    const std::string tables = FolderWithTables(folder, "tables", true);
-    const std::string empty = folder.Make("empty");
-    WriteTablesLocation(folder.Root() + "/gone");
-    TablesLoaded = false;
-    ScriptedDialogs dialogs;
-    TCreateTableForm w;
-
-    // A location that does not exist starts the dialog beside the program; Cancel changes
-    // nothing.
-    dialogs.ExpectDirectory("");
-    w.ChangeLocationButton->click();
-    EXPECT_EQ(dialogs.shown.back().text, folder.Bin() + "/..");
-    EXPECT_EQ(ReadTablesLocation(), folder.Root() + "/gone");
-
-    dialogs.ExpectDirectory(tables);
-    w.ChangeLocationButton->click();
-    EXPECT_TRUE(TablesLoaded);
-    EXPECT_EQ(w.textLocation->text().toStdString(), tables);
-    EXPECT_EQ(w.OptExpectedText->text().toStdString(), Found);
-    EXPECT_NE(folder.SettingsText().find("[Tables]\nLocation=" + tables + "\n"), std::string::npos);
-
-    // A folder without tables: the message for the required table only, and the tables in
-    // memory stay in use.
-    dialogs.ExpectDirectory(empty);
-    dialogs.ExpectInform();
-    w.ChangeLocationButton->click();
-    EXPECT_EQ(dialogs.shown[dialogs.shown.size() - 2].text, tables);   // starts at the last one
-    EXPECT_EQ(dialogs.shown.back().text, "Could not find " + empty +
-                                             "/OptEScore-Official.gstbl. Use Settings in the "
-                                             "Table menu to configure your tables.");
-    EXPECT_EQ(w.OptExpectedText->text().toStdString(), Required);
-    EXPECT_FALSE(w.VarianceCreate->isEnabled());
-    EXPECT_NEAR(OptimalStateValue(InitialGameState), OptimalGameValue, 1e-3);
-    TablesLoaded = false;
-}
-
 TEST(DirectoryDialog, OffersToCreateATypedDirectoryThatDoesNotExist) {
     ProgramFolder folder;
     const std::string wanted = folder.Root() + "/new/tables";
