@@ -421,23 +421,40 @@ void ClearLookAhead() {
 
 // ---- Start-up ----------------------------------------------------------------------------------
 
+namespace {
+// Opens the log and writes its first line; false, with no log open, when either fails.
+bool StartLog(const std::string& path) {
+    if (!logBuf.Open(path)) return false;
+    logStream.clear();
+    logStream.exceptions(std::ios::badbit);
+    try {
+        WriteStamped(LogFile(), "Run Started");
+        FlushLog();
+        return true;
+    } catch (const IOError&) {
+        try {
+            logBuf.Close();
+        } catch (const IOError&) {
+            // the same failure once more
+        }
+        logStream.clear();
+        return false;
+    }
+}
+}  // namespace
+
 void InitGeneralStuff(const std::string& exePath) {
     DoneGeneralStuff();
     ClearLookAhead();
     const std::string primary = LogPathFor(exePath.empty() ? ExecutablePath() : exePath);
-    bool open = DirectoryWritable(DirectoryOf(primary)) && logBuf.Open(primary);
-    if (!open) {
-        try {
-            open = logBuf.Open(UserFolder("state") + "/" + FileNameOf(primary));
-        } catch (const IOError&) {
-            open = false;   // the program runs on without a log
-        }
+    // A log that cannot be created or written (a full disk) moves to the user's state folder;
+    // failing that, the program runs on without one.
+    if (DirectoryWritable(DirectoryOf(primary)) && StartLog(primary)) return;
+    try {
+        StartLog(UserFolder("state") + "/" + FileNameOf(primary));
+    } catch (const IOError&) {
+        // no state folder either
     }
-    if (!open) return;
-    logStream.clear();
-    logStream.exceptions(std::ios::badbit);
-    WriteStamped(LogFile(), "Run Started");
-    FlushLog();
 }
 
 void DoneGeneralStuff() {

@@ -123,7 +123,8 @@ void ClearLookAhead();
 
 // ---- Start-up ----------------------------------------------------------------------------------
 // Opens the run log named after the program (extension replaced by ".log") beside it, or in the
-// user's state folder when that directory is not writable, and writes "Run Started".
+// user's state folder when it cannot be created or written there (without any log when neither
+// works), and writes "Run Started".
 // exePath empty means the running program's own path.
 void InitGeneralStuff(const std::string& exePath = "");
 // Writes "Run Stopped" and closes the log. Safe to call twice.
