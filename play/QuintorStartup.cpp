@@ -1,5 +1,7 @@
 #include "play/QuintorStartup.h"
 
+#include <iostream>
+
 #include "concepts/QuintorConcepts.h"
 #include "core/DiceStuff.h"
 #include "core/GeneralStuff.h"
@@ -22,7 +24,13 @@ void StartModules(const std::string& exePath) {
 
 void StopModules() {
     // The other modules hold only tables that live until exit; only the run log needs closing.
-    DoneGeneralStuff();
+    // A log that can no longer be written (the disk filled up) is told on the error stream: at
+    // the very end an exception would only end the program abnormally.
+    try {
+        DoneGeneralStuff();
+    } catch (const IOError& e) {
+        std::cerr << e.what() << '\n';
+    }
 }
 
 }  // namespace quintor
