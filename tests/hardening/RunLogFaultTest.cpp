@@ -1,6 +1,6 @@
-// A run log that cannot be written at start-up (the disk is full) must not stop the program:
-// the log moves to the user's state folder, and where that is full too the program runs on
-// without one.
+// A run log on a full disk must not end the program abnormally: at start-up the log moves to
+// the user's state folder, and where that is full too the program runs on without one; at the
+// end a last line that does not fit is told on the error stream.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "HardeningSupport.h"
 #include "core/GeneralStuff.h"
+#include "play/QuintorStartup.h"
 
 namespace fs = std::filesystem;
 using namespace quintor;
@@ -47,5 +48,21 @@ TEST(RunLogFaults, ALogOnAFullDiskMovesToTheStateFolderOrIsLeftOut) {
         setenv("XDG_STATE_HOME", saved.c_str(), 1);
     else
         unsetenv("XDG_STATE_HOME");
+    InitGeneralStuff();   // the test program's own log again
+}
+
+TEST(RunLogFaults, ALogThatFillsTheDiskDuringTheRunStillLetsTheProgramStop) {
+    TempFolder dir;
+    fs::create_directory(dir / "bin");
+    InitGeneralStuff(dir / "bin/prog");
+    ASSERT_EQ(LogFilePath(), dir / "bin/prog.log");
+    const std::string before = ReadBytes(dir / "bin/prog.log");
+    {
+        // No byte more fits: the last line cannot be written.
+        FileSizeLimit full(before.size());
+        EXPECT_NO_THROW(StopModules());
+    }
+    EXPECT_EQ(LogFilePath(), "");
+    EXPECT_EQ(ReadBytes(dir / "bin/prog.log"), before);
     InitGeneralStuff();   // the test program's own log again
 }
