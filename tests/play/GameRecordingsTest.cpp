@@ -1,106 +1,30 @@
+// The recording of a game and its report, and the score previews of a session.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "PlayTestSupport.h"
-#include "engine/QuintorStrategies.h"
 #include "engine/QuintorStrategyAnalysis.h"
-#include "play/QuintorGameRecordings.h"
+#include "play/QuintorGameSession.h"
 
 namespace quintor {
 namespace {
 
-GameState State(CategorySet free, int need, bool chip) {
-    GameState g;
-    MakeGameState(g, free, need, chip);
-    return g;
-}
-
-Event Keep(ValueBagRank kept) {
-    Event e;
-    e.aspect = Keeping;
-    e.arg = kept;
-    return e;
-}
-
-Event Score(Category c, int points) {
-    Event e;
-    e.aspect = Scoring;
-    e.category = c;
-    e.arg = static_cast<std::uint16_t>(points);
-    return e;
-}
-
+GameState OnlyFree(Category c) { GameState g; MakeGameState(g, 1u << c, 0, false); return g; }
 std::vector<std::string> Report(const GameRecording& rec, bool analysis) {
     std::vector<std::string> lines;
     WriteGameAnalysis(lines, rec, "You", OfficialRules, analysis, OptimalStrategy);
     return lines;
 }
+std::vector<std::string> WithCard(std::vector<std::string> lines, const ScoreCard& card) { PrintScoreCard(lines, card); return lines; }
 
-std::vector<std::string> ScoreCardLines(const ScoreCard& card) {
-    std::vector<std::string> lines;
-    PrintScoreCard(lines, card);
-    return lines;
-}
-
-const std::string Header =
-    " # Game State        Tot Roll       You  Expect SD   Zelk  Expect SD  Delta";
-const std::string Rule =
-    "-- ----------------- --- -------  -----  ------ --  -----  ------ --  -----";
-
-TEST(GameRecordings, ExtendChecksRoomAndPhase) {
-    GameRecording rec;
-    rec.len = 7;
-    InitGameRecording(rec);
-    EXPECT_EQ(rec.len, 0);
-    const TurnState rolled{2, ToChoose, Bag({1, 2, 3, 4, 5})};
-    try {
-        ExtendGameRecording(rec, InitialGameState, 0, Keep(0), InitialTurnState);
-        ADD_FAILURE() << "a turn state before the roll was recorded";
-    } catch (const CheckFailure& f) {
-        EXPECT_STREQ(f.what(), "ExtendGameRecording: t.phase = ToChoose FAILED");
-    }
-    EXPECT_THROW(ExtendGameRecording(rec, InitialGameState, 1576, Keep(0), rolled), RangeError);
-    EXPECT_EQ(rec.len, 0);
-    for (int i = 0; i < MaxGameRecordingIndex; ++i)
-        ExtendGameRecording(rec, InitialGameState, i, Keep(Bag({5})), rolled);
-    EXPECT_EQ(rec.len, 65);
-    EXPECT_EQ(rec.entry[64].total, 64);
-    EXPECT_EQ(rec.entry[64].event.arg, Bag({5}));
-    try {
-        ExtendGameRecording(rec, InitialGameState, 0, Keep(0), rolled);
-        ADD_FAILURE() << "a 66th entry was recorded";
-    } catch (const CheckFailure& f) {
-        EXPECT_STREQ(f.what(), "ExtendGameRecording: GR.len < MaxGameRecordingIndex FAILED");
-    }
-}
-
-TEST(GameRecordings, EmptyRecordingReport) {
-    GameRecording rec;
-    std::vector<std::string> expected = {"", "Game Details and Analysis", "==== ======= === ========", "",
-                                         Header, Rule, Rule,
-                                         std::string(34, ' ') + "    0" + std::string(29, ' ') + "   0.00"};
-    for (const std::string& l : ScoreCardLines(ZeroScoreCard)) expected.push_back(l);
-    EXPECT_EQ(Report(rec, true), expected);
-
-    expected = {"", "Game Details", "==== =======", "",
-                " # Game State        Tot Roll       You", "-- ----------------- --- -------  -----",
-                "-- ----------------- --- -------  -----", std::string(34, ' ') + "    0"};
-    for (const std::string& l : ScoreCardLines(ZeroScoreCard)) expected.push_back(l);
-    EXPECT_EQ(Report(rec, false), expected);
-}
-
-// Options of a position with the complete table, best first.
+// The options of a position, best first, and the first keeping after the best whose loss lies in
+// [lo, hi): keepings only, so that the report's score comes from the recorded scorings alone.
 EList Options(const GameState& g, int total, const TurnState& t) {
     EList list;
-    ListChoiceOptions(list, OptimalStrategy, g, total, t);
-    SortEList(list);
+    ListChoiceOptions(list, OptimalStrategy, g, total, t), SortEList(list);
     return list;
 }
-
-// The first keeping after the best option whose loss falls in [lo, hi). Keepings only, so that
-// the final score of the report comes from the recorded scorings alone.
 const EListEntry& KeepingWithLoss(const EList& list, double lo, double hi) {
     for (int i = 1; i < list.len; ++i) {
         const double d = list.entry[0].expected - list.entry[i].expected;
@@ -110,142 +34,99 @@ const EListEntry& KeepingWithLoss(const EList& list, double lo, double hi) {
     return list.entry[0];
 }
 
-TEST(GameRecordings, ReportColumnsAndClasses) {
+std::string Text(const Event& e) { return EventToString(e, false, false) + " "; }
+std::string Num(double v) { return Format("%7.2f", v); }
+const std::string Rule = "-- ----------------- --- -------  -----", AnalysisRule = Rule + "  ------ --  -----  ------ --  -----";
+const std::string Blank34(34, ' '), Blank29(29, ' ');
+
+TEST(GameRecordings, ExtendChecksAndTheReportsColumnsDeltaClassesSummaryAndDeviations) {
+    const GameState gsA = InitialGameState, gsQ = OnlyFree(QuintorCat), gsC = OnlyFree(Chance);
+    const TurnState tsA{2, ToChoose, Bag({1, 3, 4, 5, 6})}, tsL{1, ToChoose, Bag({6, 6, 6, 6, 6})};
+    const TurnState tsQ{1, ToChoose, Bag({1, 2, 3, 4, 5})}, tsC{0, ToChoose, Bag({6, 6, 6, 5, 5})}, &rolled = tsQ;
+    GameRecording rec{7, {}};   // an empty game has the frame alone
+    InitGameRecording(rec);
+    const Event keep{Keeping, 0, Bag({5})};
+    EXPECT_THROW(ExtendGameRecording(rec, InitialGameState, 0, keep, InitialTurnState), CheckFailure);   // not rolled
+    EXPECT_THROW(ExtendGameRecording(rec, InitialGameState, 1576, keep, rolled), RangeError);
+    EXPECT_EQ(Report(rec, true), WithCard({"", "Game Details and Analysis", "==== ======= === ========", "",
+                                           " # Game State        Tot Roll       You  Expect SD   Zelk  Expect SD  Delta",
+                                           AnalysisRule, AnalysisRule, Blank34 + "    0" + Blank29 + "   0.00"}, ZeroScoreCard));
+    EXPECT_EQ(Report(rec, false), WithCard({"", "Game Details", "==== =======", "", " # Game State        Tot Roll       You",
+                                            Rule, Rule, Blank34 + "    0"}, ZeroScoreCard));
+    for (int i = 0; i < MaxGameRecordingIndex; ++i) ExtendGameRecording(rec, InitialGameState, i, keep, rolled);
+    EXPECT_TRUE(rec.len == 65 && rec.entry[64].total == 64 && rec.entry[64].event.arg == Bag({5}));
+    EXPECT_THROW(ExtendGameRecording(rec, InitialGameState, 0, keep, rolled), CheckFailure);
     UseCompleteOptimalTable();
-    const GameState gsA = InitialGameState;
-    const TurnState tsA{2, ToChoose, Bag({1, 3, 4, 5, 6})};
-    const EList listA = Options(gsA, 0, tsA);
-    ASSERT_EQ(listA.entry[0].event.aspect, Keeping);
-    const EListEntry& small = KeepingWithLoss(listA, 0.01, 1.0);
-    const EListEntry& medium = KeepingWithLoss(listA, 1.0, 5.0);
-    // Rolling five sixes again loses far more.
-    const TurnState tsL{1, ToChoose, Bag({6, 6, 6, 6, 6})};
-    const EList listL = Options(gsA, 0, tsL);
-    const EListEntry& large = KeepingWithLoss(listL, 5.0, 1e9);
-
-    // Only the Quintor box is left: keeping any single die is worth the same.
-    const GameState gsQ = State(1u << QuintorCat, 0, false);
-    const TurnState tsQ{1, ToChoose, Bag({1, 2, 3, 4, 5})};
-    const EList listQ = Options(gsQ, 200, tsQ);
-    const EListEntry& tie = KeepingWithLoss(listQ, 0.0, 0.01);
-
-    const GameState gsC = State(1u << Chance, 0, false);
-    const TurnState tsC{0, ToChoose, Bag({6, 6, 6, 5, 5})};
-
-    GameRecording rec;
+    const EList listA = Options(gsA, 0, tsA), listL = Options(gsA, 0, tsL), listQ = Options(gsQ, 200, tsQ);
+    ASSERT_TRUE(listA.entry[0].event.aspect == Keeping && listQ.entry[0].event.aspect == Keeping);
+    // A small and a medium loss after the first roll; rolling five sixes again loses far more.
+    const struct { const TurnState& ts; const char* roll; const EList& list; const EListEntry& mine; const char* marker; } cases[] = {
+        {tsA, "13456;2  ", listA, KeepingWithLoss(listA, 0.01, 1.0), "*"},
+        {tsA, "13456;2  ", listA, KeepingWithLoss(listA, 1.0, 5.0), "**"},
+        {tsL, "66666;1  ", listL, KeepingWithLoss(listL, 5.0, 1e9), "***"}};
+    InitGameRecording(rec);
     ExtendGameRecording(rec, gsA, 0, listA.entry[0].event, tsA);
-    ExtendGameRecording(rec, gsA, 0, small.event, tsA);
-    ExtendGameRecording(rec, gsA, 0, medium.event, tsA);
-    ExtendGameRecording(rec, gsA, 0, large.event, tsL);
-    ExtendGameRecording(rec, gsQ, 200, tie.event, tsQ);
-    ExtendGameRecording(rec, gsC, 250, Score(Chance, 28), tsC);
+    for (const auto& c : cases) ExtendGameRecording(rec, gsA, 0, c.mine.event, c.ts);
+    // Only the Quintor box is left: keeping any single die is worth the same.
+    ExtendGameRecording(rec, gsQ, 200, KeepingWithLoss(listQ, 0.0, 0.01).event, tsQ);
+    ExtendGameRecording(rec, gsC, 250, Event{Scoring, Chance, 28}, tsC);
 
     const std::vector<std::string> lines = Report(rec, true);
     ASSERT_GE(lines.size(), 22u);
-    EXPECT_EQ(lines[1], "Game Details and Analysis");
-    EXPECT_EQ(lines[4], Header);
-    EXPECT_EQ(lines[5], Rule);
-
-    const double bestA = OptimalTurnValue(gsA, tsA);
-    const std::string& first = lines[6];
-    EXPECT_EQ(first.substr(0, 25), " 1 123456TFHSLQC;63-   0 ");
-    EXPECT_EQ(first.substr(25, 9), "13456;2  ");
-    EXPECT_EQ(first.substr(34, 6), EventToString(listA.entry[0].event, false, false) + " ");
-    EXPECT_EQ(first.substr(40), Format("%7.2f", bestA) + "  ?  ");   // identical: nothing more
-
-    const std::string continuation = std::string(16, ' ') + ";" + std::string(8, ' ');
-    struct Case {
-        const TurnState& ts;
-        const EList& list;
-        const EListEntry& mine;
-        const char* roll;
-        const char* marker;
-    };
-    const Case cases[] = {{tsA, listA, small, "13456;2  ", "*"},
-                          {tsA, listA, medium, "13456;2  ", "**"},
-                          {tsL, listL, large, "66666;1  ", "***"}};
+    EXPECT_EQ(lines[6], " 1 123456TFHSLQC;63-   0 13456;2  " + Text(listA.entry[0].event) + Num(OptimalTurnValue(gsA, tsA)) + "  ?  ");
     double sum = 0.0;
-    for (int i = 0; i < 3; ++i) {
-        const std::string& l = lines[static_cast<std::size_t>(7 + i)];
-        const Case& c = cases[i];
-        const double mine = OptimalTurnValue(gsA, TurnState{c.ts.rollsLeft, ToRoll, c.mine.event.arg});
-        const double best = OptimalTurnValue(gsA, c.ts);
-        EXPECT_EQ(l.substr(0, 25), continuation) << l;
-        EXPECT_EQ(l.substr(25, 9), c.roll);
-        EXPECT_EQ(l.substr(34, 6), EventToString(c.mine.event, false, false) + " ");
-        EXPECT_EQ(l.substr(40, 12), Format("%7.2f", mine) + "  ?  ");
-        EXPECT_EQ(l.substr(52, 6), EventToString(c.list.entry[0].event, false, false) + " ");
-        EXPECT_EQ(l.substr(58, 10), Format("%7.2f", best) + "  ?");
-        EXPECT_EQ(l.substr(68, 8), Format("%7.2f", best - mine) + " ");
-        EXPECT_EQ(l.substr(76), c.marker);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto& c = cases[i];
+        const double mine = OptimalTurnValue(gsA, TurnState{c.ts.rollsLeft, ToRoll, c.mine.event.arg}), best = OptimalTurnValue(gsA, c.ts);
+        EXPECT_EQ(lines[7 + i], std::string(16, ' ') + ";" + std::string(8, ' ') + c.roll + Text(c.mine.event) + Num(mine) + "  ?  " +
+                                    Text(c.list.entry[0].event) + Num(best) + "  ?" + Num(best - mine) + " " + c.marker);
         sum += c.list.entry[0].expected - c.mine.expected;
     }
-
-    const std::string& tieLine = lines[10];
-    EXPECT_EQ(tieLine.substr(0, 25), " 2 ___________Q_; 0- 200 ");
-    EXPECT_EQ(tieLine.substr(68), "   0.00 <>");
-    EXPECT_NE(tieLine.substr(34, 5), tieLine.substr(52, 5));
-
+    EXPECT_EQ(lines[10].substr(0, 25) + lines[10].substr(68), " 2 ___________Q_; 0- 200    0.00 <>");
+    EXPECT_NE(lines[10].substr(34, 5), lines[10].substr(52, 5));
     // One free category and no roll left: no choice, nothing counted.
-    const std::string& single = lines[11];
-    EXPECT_EQ(single, " 3 ____________C; 0- 250 55666;0  C  28 " + Format("%7.2f", 278.0) + "  ?  ");
+    EXPECT_EQ(lines[11], " 3 ____________C; 0- 250 55666;0  C  28 " + Num(278.0) + "  ?  ");
+    ScoreCard card = ZeroScoreCard;
+    card.set(Chance, 28), card.set(GrandTotal, 28);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 12, lines.end()),
+              WithCard({AnalysisRule, Blank34 + "   28" + Blank29 + Num(sum), "",
+                        "  # Choices (one option = no choice)  :   5 total", "  # Choices identical to  Zelk        :   1",
+                        "  # Choices with         delta < 0.01 :   1 <>", "  # Choices with 0.01 <= delta < 1.00 :   1 *",
+                        "  # Choices with 1.00 <= delta < 5.00 :   1 **", "  # Choices with 5.00 <= delta        :   1 ***",
+                        "  Mean delta per choice               :" + Format("%8.3f", sum / 5)}, card));
+    // Without analysis: the details, the score and the card, no summary.
+    std::vector<std::string> plain = {"", "Game Details", "==== =======", "", " # Game State        Tot Roll       You", Rule};
+    for (std::size_t i = 6; i < 12; ++i) plain.push_back(lines[i].substr(0, 40));
+    plain.insert(plain.end(), {Rule, Blank34 + "   28"});
+    EXPECT_EQ(Report(rec, false), WithCard(plain, card));
 
-    EXPECT_EQ(lines[12], Rule);
-    EXPECT_EQ(lines[13], std::string(34, ' ') + "   28" + std::string(29, ' ') + Format("%7.2f", sum));
-    EXPECT_EQ(lines[14], "");
-    EXPECT_EQ(lines[15], "  # Choices (one option = no choice)  :   5 total");
-    EXPECT_EQ(lines[16], "  # Choices identical to  Zelk        :   1");
-    EXPECT_EQ(lines[17], "  # Choices with         delta < 0.01 :   1 <>");
-    EXPECT_EQ(lines[18], "  # Choices with 0.01 <= delta < 1.00 :   1 *");
-    EXPECT_EQ(lines[19], "  # Choices with 1.00 <= delta < 5.00 :   1 **");
-    EXPECT_EQ(lines[20], "  # Choices with 5.00 <= delta        :   1 ***");
-    EXPECT_EQ(lines[21], "  Mean delta per choice               :" + Format("%8.3f", sum / 5));
-    ScoreCard card;
-    card.set(Chance, 28);
-    card.set(GrandTotal, 28);
-    const std::vector<std::string> cardLines = ScoreCardLines(card);
-    ASSERT_EQ(lines.size(), 22 + cardLines.size());
-    EXPECT_TRUE(std::equal(cardLines.begin(), cardLines.end(), lines.begin() + 22));
-
-    // The same game without analysis: the details, the score, the card, no summary.
-    const std::vector<std::string> plain = Report(rec, false);
-    ASSERT_EQ(plain.size(), 14 + cardLines.size());
-    EXPECT_EQ(plain[1], "Game Details");
-    EXPECT_EQ(plain[6], " 1 123456TFHSLQC;63-   0 13456;2  " + EventToString(listA.entry[0].event, false, false) + " ");
-    EXPECT_EQ(plain[7].substr(0, 25), continuation);
-    EXPECT_EQ(plain[11], " 3 ____________C; 0- 250 55666;0  C  28 ");
-    EXPECT_EQ(plain[13], std::string(34, ' ') + "   28");
-    EXPECT_TRUE(std::equal(cardLines.begin(), cardLines.end(), plain.begin() + 14));
-}
-
-TEST(GameRecordings, ReportShowsDeviationsWithAVarianceTable) {
-    UseCompleteOptimalTable();
+    // With a variance table: scoring 0 leaves nothing uncertain; the best keeping might still roll a Quintor.
     static CacheState* variance = nullptr;
     CreateCache(variance, "Variance in Final Score", GrandTotal, "");
     OptimalStrategy->VarianceCache = variance;
-    struct Restore {
-        ~Restore() { OptimalStrategy->VarianceCache = nullptr; }
-    } restore;
-    const GameState gsQ = State(1u << QuintorCat, 0, false);
-    const TurnState tsQ{1, ToChoose, Bag({1, 2, 3, 4, 5})};
-    const EList listQ = Options(gsQ, 200, tsQ);
-    const GameState gsC = State(1u << Chance, 0, false);
-    const TurnState tsC{0, ToChoose, Bag({6, 6, 6, 5, 5})};
-    GameRecording rec;
-    ExtendGameRecording(rec, gsQ, 200, Score(QuintorCat, 0), tsQ);
-    ExtendGameRecording(rec, gsC, 250, Score(Chance, 28), tsC);
-    const std::vector<std::string> lines = Report(rec, true);
+    rec.entry[4].event = Event{Scoring, QuintorCat, 0};
+    rec.entry[0] = rec.entry[4], rec.entry[1] = rec.entry[5], rec.len = 2;
+    const std::vector<std::string> sd = Report(rec, true);
+    const double best = std::sqrt(StrategyVariance(OptimalStrategy, gsQ, {1, ToRoll, listQ.entry[0].event.arg}));
+    OptimalStrategy->VarianceCache = nullptr;
+    EXPECT_GT(best, 0.5);
+    EXPECT_EQ(sd[6].substr(40, 12) + sd[6].substr(58, 10), " 200.00  0  " + Format("%7.2f %2.0f", listQ.entry[0].expected, best));
+    EXPECT_EQ(sd[7].substr(40), " 278.00  0  ");
+}
 
-    // Scoring 0 now leaves nothing uncertain; the best keeping still might roll a Quintor.
-    TurnState kept = tsQ;
-    kept.phase = ToRoll;
-    kept.dice = listQ.entry[0].event.arg;
-    ASSERT_EQ(listQ.entry[0].event.aspect, Keeping);
-    const double sd = std::sqrt(StrategyVariance(OptimalStrategy, gsQ, kept));
-    EXPECT_GT(sd, 0.5);
-    EXPECT_EQ(lines[6].substr(40, 12), " 200.00  0  ");
-    EXPECT_EQ(lines[6].substr(58, 10), Format("%7.2f %2.0f", listQ.entry[0].expected, sd));
-    EXPECT_EQ(lines[7].substr(40), " 278.00  0  ");
+// Single and joined parts, the bonus rows in the sum, the rows past 14 (Quintors, jokers) not.
+TEST(GameSession, ScoreHints) {
+    GameState need18, used;   // used: Sixes, and the Quintor box with 50, for the joker and the extra bonus
+    MakeGameState(need18, FullCategorySet, 18, false);
+    MakeGameState(used, WithoutCategory(WithoutCategory(FullCategorySet, Sixes), QuintorCat), 0, true);
+    const TurnState quintor{0, ToChoose, Bag({6, 6, 6, 6, 6})}, sixes{1, ToChoose, Bag({6, 6, 6, 2, 3})};
+    const struct { const GameState& gs; const TurnState& ts; Category c; const char* hint; } cases[] = {
+        {InitialGameState, quintor, QuintorCat, "Quintor: Score 50 now"}, {InitialGameState, quintor, FullHouse, "Quintor: Score 0 now"},
+        {need18, sixes, Sixes, "Score 18+35=53 now"}, {need18, sixes, FourOfAKind, "Score 0 now"},
+        {used, quintor, LargeStraight, "Joker Quintor: Score 40+100=140 now"},
+        {used, quintor, Sixes, "Quintor: Score 30+100=130 now"},   // a used box is previewed too
+        {used, quintor, QuintorCat, "Quintor: Score 50+100=150 now"}};
+    for (const auto& c : cases) EXPECT_EQ(ScoreHint(OfficialRules, c.gs, c.ts, c.c), c.hint);
 }
 
 }  // namespace
