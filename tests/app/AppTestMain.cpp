@@ -18,8 +18,10 @@
 
 namespace {
 
-class EchoDialogs : public DialogService {
-public:
+struct EchoDialogs : DialogService {
+    static void Echo(const char* kind, const QString& text) {
+        std::cout << kind << ": " << text.toStdString() << std::endl;
+    }
     bool Ask(const QString& text) override { return Echo("ASK", text), true; }
     void Inform(const QString& text) override { Echo("INFORM", text); }
     void ShowError(const QString& text) override { Echo("ERROR", text); }
@@ -28,18 +30,7 @@ public:
         return Echo("SAVE", title), QString();
     }
     QString ChooseDirectory(const QString& start) override { return Echo("DIR", start), QString(); }
-
-private:
-    static void Echo(const char* kind, const QString& text) {
-        std::cout << kind << ": " << text.toStdString() << std::endl;
-    }
 };
-
-// The offscreen platform remarks on every window it cannot raise or size; that is noise here.
-void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (!text.startsWith("This plugin does not support"))
-        std::cerr << qPrintable(qFormatLogMessage(type, context, text)) << std::endl;
-}
 
 }  // namespace
 
@@ -49,20 +40,12 @@ int main(int argc, char** argv) {
         SetDialogs(&echo);
         SetExePath(argv[2]);
         const bool exit = std::strcmp(argv[3], "exit") == 0;
-        TrainerOptions options;
-        options.programPath = std::string(argv[2]) + "/QuintorTrainer";
-        options.started = [exit](TMainForm& form) {
-            QTimer::singleShot(0, &form, [&form, exit] {
-                if (exit)
-                    form.Exit1->trigger();
-                else
-                    form.NewGame();
-            });
-        };
+        TrainerOptions options{std::string(argv[2]) + "/QuintorTrainer", [exit](TMainForm& f) {
+            QTimer::singleShot(0, &f, [&f, exit] { exit ? f.Exit1->trigger() : f.NewGame(); });
+        }};
         int childArgc = 1;
         return RunTrainer(childArgc, argv, options);
     }
-    qInstallMessageHandler(QuietMessages);
     ::testing::InitGoogleTest(&argc, argv);
     quintor::StartModules();
     int rc = 0;

@@ -8,15 +8,12 @@
 #include <functional>
 #include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "ScriptedDialogs.h"
 #include "app/TableSettings.h"
@@ -31,9 +28,6 @@ inline std::string ReadWholeFile(const std::string& path) {
     s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
-inline void WriteWholeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 inline std::string RunLog() {
     quintor::FlushLog();
     return ReadWholeFile(quintor::LogFilePath());
@@ -42,10 +36,7 @@ inline std::string RunLog() {
 // A fresh folder tree root/bin that stands for the program's folder (ExePath is set to it, so
 // the settings file lands there); root/gstbl beside it is the default table location.
 struct ProgramFolder {
-    ProgramFolder() {
-        Make("bin");
-        SetExePath(Bin());
-    }
+    ProgramFolder() { SetExePath(Make("bin")); }
     std::string Root() const { return dir.path().toStdString(); }
     std::string Bin() const { return Root() + "/bin"; }
     std::string Make(const std::string& sub) const {   // creates root/sub, returns its path
@@ -56,21 +47,15 @@ struct ProgramFolder {
     QTemporaryDir dir;
 };
 
-// The folder of this program's expected-score table, computed once by whoever needs it first.
-inline std::string TableStore() {
-    static QTemporaryDir store;
-    return store.path().toStdString();
-}
-inline bool TableStoreFilled() {
-    return quintor::FileExists(TableStore() + "/" + quintor::OptimalTableFileName);
-}
-// A fresh folder root/sub with links to the stored table: the expected one always, as the
-// variance file too when asked (good enough where only existence counts).
+// A fresh folder root/sub with links to this program's expected-score table (computed once,
+// by whoever needs it first): as the expected table, and as the variance table too when asked
+// (good enough where only existence counts).
 inline std::string FolderWithTables(const ProgramFolder& f, const std::string& sub, bool variance) {
     namespace fs = std::filesystem;
-    if (!TableStoreFilled()) quintor::CreateOptimalTable(TableStore());
+    static QTemporaryDir store;
+    const fs::path table = fs::path(store.path().toStdString()) / quintor::OptimalTableFileName;
+    if (!fs::exists(table)) quintor::CreateOptimalTable(store.path().toStdString());
     const std::string dir = f.Make(sub);
-    const fs::path table = fs::path(TableStore()) / quintor::OptimalTableFileName;
     fs::create_symlink(table, fs::path(dir) / quintor::OptimalTableFileName);
     if (variance) fs::create_symlink(table, fs::path(dir) / quintor::VarianceTableFileName);
     return dir;
@@ -104,8 +89,7 @@ struct Trainer {
         FolderWithTables(folder, "gstbl", false);
         dialogs.ExpectInform();
         dialogs.onShown = [this](const std::string& text) {
-            if (text == "Game Over!" && main->CurrentRecordingWindow())
-                shownAtGameOver = main->CurrentRecordingWindow()->Lines();
+            if (text == "Game Over!") shownAtGameOver = main->CurrentRecordingWindow()->Lines();
         };
         main = std::make_unique<TMainForm>();
         main->show();
@@ -122,8 +106,7 @@ struct Trainer {
     std::vector<std::string> shownAtGameOver;   // the recording window when "Game Over!" showed
 };
 
-// Runs action on the first modal window of type T once it is up, from inside its event loop;
-// nothing happens once context is gone.
+// Runs action on the first modal window of type T once it is up, from inside its event loop.
 template <typename T>
 void WhenModal(QObject* context, std::function<void(T*)> action, int tries = 400) {
     QTimer::singleShot(5, context, [context, action, tries] {

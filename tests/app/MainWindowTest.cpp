@@ -1,11 +1,9 @@
-// The main window as a user meets it: the first and a later run, the closing questions, menus
-// and hint switch, the table settings from the menu, and what becomes of errors, in this
-// process and in a whole run of the trainer in a child process.
+// The main window as a user meets it: the first and a later run, the table settings from the
+// menu, the closing questions, the hint switch, and whole runs of the trainer in a child.
 #include <cstdlib>
 
 #include <QAction>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 
@@ -32,10 +30,6 @@ std::string ControlStates(const TMainForm& f) {
     for (QPushButton* b : {f.NewGameButton, f.HintsButton, f.NewAdvisorButton})
         s += b->isEnabled() ? '1' : '0';
     return s + (f.ScoreCard() ? "+" : "-");
-}
-
-void Roll(const Trainer& t) {
-    Find<QPushButton>(t.main->DiceSet(), "ButRoll")->click();
 }
 
 }  // namespace
@@ -93,7 +87,7 @@ TEST(StartUp, LaterRunKeepsAnotherVersionAndFindsTheDefaultLocation) {
     TablesLoaded = false;
     ProgramFolder folder;
     const std::string settings = "[General]\nVersion=1.1.0\n";
-    WriteWholeFile(folder.Bin() + "/" + SettingsFileName, settings);
+    std::ofstream(folder.Bin() + "/" + SettingsFileName) << settings;
     folder.Make("gstbl");
     ScriptedDialogs dialogs;
     dialogs.ExpectInform();
@@ -101,8 +95,7 @@ TEST(StartUp, LaterRunKeepsAnotherVersionAndFindsTheDefaultLocation) {
     EXPECT_NE(RunLog().find(folder.Bin() + "\"\n.INI file version = 1.1.0\n"), std::string::npos);
     // The folder gstbl beside the program's is the default location, written nowhere.
     EXPECT_EQ(folder.SettingsText(), settings);
-    EXPECT_EQ(dialogs.shown.back().text,
-              Missing(folder.Bin() + "/../gstbl"));
+    EXPECT_EQ(dialogs.shown.back().text, Missing(folder.Bin() + "/../gstbl"));
 }
 
 TEST(StartUp, SettingsGoToTheUserConfigurationFolderWhenTheProgramsFolderIsNotWritable) {
@@ -110,7 +103,7 @@ TEST(StartUp, SettingsGoToTheUserConfigurationFolderWhenTheProgramsFolderIsNotWr
     const std::string config = folder.Make("config");
     const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    WriteWholeFile(folder.Root() + "/plain", "");
+    std::ofstream(folder.Root() + "/plain") << "";
     SetExePath(folder.Root() + "/plain/bin");   // below a plain file: it can hold no file
     WriteTablesLocation(folder.Root() + "/tables");
     EXPECT_EQ(ReadTablesLocation(), folder.Root() + "/tables");
@@ -118,31 +111,41 @@ TEST(StartUp, SettingsGoToTheUserConfigurationFolderWhenTheProgramsFolderIsNotWr
     saved.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
-TEST(MainWindow, ClosingAsksAboutTheGameAndUnsavedRecordings) {
+TEST(MainWindow, ClosingAndTableSettingsAskAboutTheGameAndUnsavedRecordings) {
     Trainer t;
     TMainForm& f = *t.main;
+    auto roll = [&f] { Find<QPushButton>(f.DiceSet(), "ButRoll")->click(); };
     EXPECT_TRUE(f.close());   // not started, nothing to save: no question
     f.show();
-    Roll(t);
+    roll();
     t.dialogs.ExpectAsk(false);
     EXPECT_FALSE(f.close());
     EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(f.Phase(), gpGameInProgress);
 
-    // Aborted, the game leaves an unsaved analysis; saved, it no longer counts.
+    // The table settings abort the game only on OK; a fresh game follows the window.
+    t.dialogs.ExpectAsk(false);
+    f.Settings1->trigger();
+    EXPECT_EQ(f.Phase(), gpGameInProgress);
+    WhenModal<TCreateTableForm>(&f, [](TCreateTableForm* w) { w->OKButton->click(); });
     t.dialogs.ExpectAsk(true);
-    f.NewGameButton->click();
+    f.Settings1->trigger();
+    EXPECT_EQ(f.Phase(), gpGameNotStarted);
+
+    // The aborted game left an unsaved analysis; saved, it no longer counts.
     t.dialogs.ExpectAsk(false);
     EXPECT_FALSE(f.close());
     t.dialogs.ExpectSaveFile(t.folder.Root() + "/game1.txt");
-    Find<QPushButton>(f.CurrentRecordingWindow(), "SaveButton")->click();
+    for (TGameRecForm* w : f.findChildren<TGameRecForm*>())
+        if (w->Unsaved) Find<QPushButton>(w, "SaveButton")->click();
     EXPECT_TRUE(f.close());
     f.show();
 
     for (bool abort : {true, true, false}) {
+        roll();
+        if (!abort) break;
+        t.dialogs.ExpectAsk(true);
         f.NewGameButton->click();
-        Roll(t);
-        if (abort) { t.dialogs.ExpectAsk(true); f.NewGameButton->click(); }
+        f.NewGameButton->click();
     }
     t.dialogs.ExpectAsk(false);
     EXPECT_FALSE(f.close());
@@ -155,20 +158,19 @@ TEST(MainWindow, ClosingAsksAboutTheGameAndUnsavedRecordings) {
     EXPECT_TRUE(f.DiceSet()->close());
     for (TGameRecForm* w : f.findChildren<TGameRecForm*>()) EXPECT_TRUE(w->close());
 
+    const std::string change =
+        "Changing tables settings will abort current game. Do you want to continue?";
     const std::string abort = "Abort and analyze current game?";
     const std::string both = "Discard game in progress and 2 unsaved game recording(s), and exit?";
     EXPECT_EQ(t.dialogs.Texts(ScriptedDialogs::AskKind),
-              (std::vector<std::string>{"Discard game in progress, and exit?", abort,
+              (std::vector<std::string>{"Discard game in progress, and exit?", change, change,
                                         "Discard 1 unsaved game recording(s), and exit?", abort,
                                         abort, both, both}));
 }
 
-TEST(MainWindow, MenusAboutAndTheHintSwitchPair) {
+TEST(MainWindow, AboutAndTheHintSwitchPair) {
     Trainer t;
     TMainForm& f = *t.main;
-    QStringList titles;
-    for (QAction* a : f.menuBar()->actions()) titles << a->text();
-    EXPECT_EQ(titles, (QStringList{"File", "Game", "Dice", "Advisor", "Tables", "Help"}));
     t.dialogs.ExpectInform();
     f.About1->trigger();
     EXPECT_EQ(t.dialogs.shown.back().text.rfind("Version 1.2.1 beta\n", 0), 0u);
@@ -195,27 +197,6 @@ TEST(MainWindow, MenusAboutAndTheHintSwitchPair) {
     f.Hints1->trigger();   // the menu item drives the button the same way
     EXPECT_EQ(f.HintsButton->text(), "Disable Hints");
     EXPECT_EQ(shown(), "11111");
-}
-
-TEST(MainWindow, TableSettingsDuringAGameAskFirst) {
-    Trainer t;
-    Roll(t);
-    int opened = 0;
-    WhenModal<TCreateTableForm>(t.main.get(), [&opened](TCreateTableForm* w) {
-        ++opened;
-        w->OKButton->click();
-    });
-    t.dialogs.ExpectAsk(false);   // Cancel: the game goes on, the window never opens
-    t.main->Settings1->trigger();
-    EXPECT_EQ(t.main->Phase(), gpGameInProgress);
-    EXPECT_EQ(opened, 0);
-    t.dialogs.ExpectAsk(true);   // OK: aborted, the window opens, a fresh game follows
-    t.main->Settings1->trigger();
-    EXPECT_EQ(opened, 1);
-    EXPECT_EQ(t.main->Phase(), gpGameNotStarted);
-    EXPECT_EQ(t.main->UnsavedRecordingCount(), 1);
-    EXPECT_EQ(t.dialogs.shown.back().text,
-              "Changing tables settings will abort current game. Do you want to continue?");
 }
 
 // The whole trainer in a child process: a failed check is shown and the run still ends with

@@ -14,26 +14,27 @@
 class ScriptedDialogs : public DialogService {
 public:
     enum Kind { AskKind, InformKind, ErrorKind, SaveKind, DirectoryKind };
-    struct Shown {
+    struct Entry {
         Kind kind;
-        std::string text;   // the question or message; the title or start directory of a dialog
+        std::string text;   // shown: the message, or a dialog's title or start; expected: answer
+        bool ok = true;
     };
 
     ScriptedDialogs() { SetDialogs(this); }
     ~ScriptedDialogs() override {
         SetDialogs(nullptr);
-        for (const Step& s : script) ADD_FAILURE() << "dialog of kind " << s.kind << " never shown";
+        for (const Entry& e : script) ADD_FAILURE() << "never shown: dialog of kind " << e.kind;
     }
 
     void ExpectAsk(bool ok) { script.push_back({AskKind, "", ok}); }
-    void ExpectInform() { script.push_back({InformKind, "", true}); }
-    void ExpectError() { script.push_back({ErrorKind, "", true}); }
-    void ExpectSaveFile(const std::string& name) { script.push_back({SaveKind, name, true}); }
-    void ExpectDirectory(const std::string& dir) { script.push_back({DirectoryKind, dir, true}); }
+    void ExpectInform() { script.push_back({InformKind, ""}); }
+    void ExpectError() { script.push_back({ErrorKind, ""}); }
+    void ExpectSaveFile(const std::string& name) { script.push_back({SaveKind, name}); }
+    void ExpectDirectory(const std::string& dir) { script.push_back({DirectoryKind, dir}); }
     bool Done() const { return script.empty(); }
     std::vector<std::string> Texts(Kind kind) const {
         std::vector<std::string> out;
-        for (const Shown& s : shown)
+        for (const Entry& s : shown)
             if (s.kind == kind) out.push_back(s.text);
         return out;
     }
@@ -43,32 +44,27 @@ public:
     void ShowError(const QString& text) override { Take(ErrorKind, text); }
     QString ChooseSaveFile(const QString& title, const QString&, const QString&, const QString&,
                            const QString&) override {
-        return QString::fromStdString(Take(SaveKind, title).answer);
+        return QString::fromStdString(Take(SaveKind, title).text);
     }
     QString ChooseDirectory(const QString& start) override {
-        return QString::fromStdString(Take(DirectoryKind, start).answer);
+        return QString::fromStdString(Take(DirectoryKind, start).text);
     }
 
-    std::vector<Shown> shown;
+    std::vector<Entry> shown;
     std::function<void(const std::string&)> onShown;   // called with each text as it shows
 
 private:
-    struct Step {
-        Kind kind;
-        std::string answer;
-        bool ok;
-    };
     // An unexpected dialog gets Cancel (or nothing): that leaves the program least changed.
-    Step Take(Kind kind, const QString& text) {
+    Entry Take(Kind kind, const QString& text) {
         shown.push_back({kind, text.toStdString()});
         if (onShown) onShown(shown.back().text);
         if (script.empty() || script.front().kind != kind) {
             ADD_FAILURE() << "unexpected dialog of kind " << kind << ": " << shown.back().text;
             return {kind, "", false};
         }
-        Step s = script.front();
+        const Entry e = script.front();
         script.pop_front();
-        return s;
+        return e;
     }
-    std::deque<Step> script;
+    std::deque<Entry> script;
 };

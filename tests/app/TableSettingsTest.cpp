@@ -1,5 +1,5 @@
 // The table settings window: its texts for each set of files, the creation runs with their
-// progress bars, the overwrite question, the change of location and the directory dialog.
+// progress bars and the overwrite question; the directory dialog.
 #include <QCursor>
 #include <QFileDialog>
 #include <QLabel>
@@ -51,43 +51,9 @@ bool Restored(QProgressBar* bar, QWidget* create, QWidget* info) {
 
 }  // namespace
 
-TEST(TableSettingsWindow, TextsAndStatesFollowTheFilesInTheLocation) {
-    ProgramFolder folder;
-    struct Case {
-        bool expected, variance;
-        std::string expectedText, varianceText;
-    };
-    const Case cases[] = {
-        {false, false, Required,
-         "Table not found.\nYou must first create the Optimal Expected Score Table before you can "
-         "compute the Variance."},
-        {true, false, Found,
-         "Table not found.\nThis table is optional. If you want to use it click Create to create "
-         "the table."},
-        {false, true, Required,
-         "Table found.\nYou must first create the Optimal Expected Score Table before you can use "
-         "the Quintor Trainer."},
-        {true, true, Found, Found},
-    };
-    for (const Case& c : cases) {
-        const std::string dir = folder.Make(std::to_string(c.expected) + std::to_string(c.variance));
-        SCOPED_TRACE(dir);
-        if (c.expected) WriteWholeFile(dir + "/" + OptimalTableFileName, "x");
-        if (c.variance) WriteWholeFile(dir + "/" + VarianceTableFileName, "x");
-        WriteTablesLocation(dir);
-        TCreateTableForm w;
-        EXPECT_EQ(w.textLocation->text().toStdString(), dir);
-        EXPECT_FALSE(w.textLocation->isEnabled());
-        EXPECT_EQ(w.OptExpectedText->text().toStdString(), c.expectedText);
-        EXPECT_EQ(w.VarianceText->text().toStdString(), c.varianceText);
-        EXPECT_EQ(w.ExpectedInfo->isEnabled(), c.expected);
-        EXPECT_EQ(w.VarianceInfo->isEnabled(), c.variance);
-        EXPECT_EQ(w.VarianceCreate->isEnabled(), c.expected);
-        EXPECT_TRUE(w.ExpectedCreate->isEnabled() && w.BothCreate->isEnabled());
-    }
-}
-
-TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirst) {
+// Every combination of table files in turn, as the creation runs make them: the texts, the
+// enabled Info and Create buttons, the progress bars and the overwrite question.
+TEST(TableSettingsWindow, CreationRunsStepTheBarsSurviveAFailureAndAskBeforeOverwriting) {
     ProgramFolder folder;
     const std::string location = folder.Make("tables");
     const std::string file = location + "/" + OptimalTableFileName;
@@ -96,6 +62,17 @@ TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirs
     ScriptedDialogs dialogs;
     TCreateTableForm w;
     w.show();
+    // The two texts, then whether ExpectedInfo, VarianceInfo and VarianceCreate are enabled.
+    auto shown = [&w] {
+        QString s = w.OptExpectedText->text() + "|" + w.VarianceText->text() + "|";
+        for (QWidget* b : {w.ExpectedInfo, w.VarianceInfo, w.VarianceCreate})
+            s += b->isEnabled() ? '1' : '0';
+        return s.toStdString();
+    };
+    const std::string noExpected =
+        "|Table not found.\nYou must first create the Optimal Expected Score Table before you can "
+        "compute the Variance.|000";
+    EXPECT_EQ(shown(), Required + noExpected);
     {   // A run that fails part way gives the screen back and reports the error.
         StepWatch watch(Progress().optimalStep, w.PBOptE, w.ExpectedCreate, 3);
         dialogs.ExpectError();
@@ -104,9 +81,9 @@ TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirs
         EXPECT_TRUE(Restored(w.PBOptE, w.ExpectedCreate, w.ExpectedInfo));
         EXPECT_FALSE(TablesLoaded);
         EXPECT_FALSE(FileExists(file));
-        EXPECT_EQ(dialogs.shown.back().text, "The table \"" + file +
-                                                 "\" was not created: disk full while writing the table");
-        EXPECT_EQ(w.OptExpectedText->text().toStdString(), Required);
+        EXPECT_EQ(dialogs.shown.back().text,
+                  "The table \"" + file + "\" was not created: disk full while writing the table");
+        EXPECT_EQ(shown(), Required + noExpected);
     }
     {
         StepWatch watch(Progress().optimalStep, w.PBOptE, w.ExpectedCreate);
@@ -118,8 +95,8 @@ TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirs
     EXPECT_TRUE(Restored(w.PBOptE, w.ExpectedCreate, w.ExpectedInfo));
     EXPECT_TRUE(TablesLoaded);
     EXPECT_EQ(fs::file_size(file), GameStateTableBytes);
-    EXPECT_EQ(w.OptExpectedText->text().toStdString(), Found);
-    EXPECT_TRUE(w.ExpectedInfo->isEnabled() && w.VarianceCreate->isEnabled());
+    EXPECT_EQ(shown(), Found + "|Table not found.\nThis table is optional. If you want to use it "
+                               "click Create to create the table.|101");
 
     // Create Both asks before overwriting; Cancel keeps the file and runs the variance only.
     const auto written = fs::last_write_time(file);
@@ -137,7 +114,7 @@ TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirs
     EXPECT_EQ(fs::last_write_time(file), written);
     EXPECT_TRUE(Restored(w.PBV, w.VarianceCreate, w.VarianceInfo));
     EXPECT_EQ(fs::file_size(location + "/" + VarianceTableFileName), GameStateTableBytes);
-    EXPECT_EQ(w.VarianceText->text().toStdString(), Found);
+    EXPECT_EQ(shown(), Found + "|" + Found + "|111");
 
     // The Info boxes: the game's optimal value, and a standard deviation near 60 points.
     dialogs.ExpectInform();
@@ -154,6 +131,12 @@ TEST(TableSettingsWindow, CreateStepsTheBarSurvivesAFailureAndCreateBothAsksFirs
     EXPECT_NEAR(std::stod(info[0].substr(heads[0].size())), OptimalGameValue, 1e-3);
     EXPECT_NEAR(std::stod(info[1].substr(heads[1].size())), 60.0, 5.0);
     EXPECT_EQ(info[1].substr(info[1].size() - 2), "^2");
+
+    // The variance table without the other.
+    fs::remove(file);
+    w.UpdateTableInfo();
+    EXPECT_EQ(shown(), Required + "|Table found.\nYou must first create the Optimal Expected "
+                                  "Score Table before you can use the Quintor Trainer.|010");
     TablesLoaded = false;
 }
 
@@ -171,8 +154,8 @@ TEST(DirectoryDialog, OffersToCreateATypedDirectoryThatDoesNotExist) {
             if (d->isVisible()) d->reject();   // still open when the creation was declined
         });
         dialogs.ExpectAsk(create);
-        EXPECT_EQ(RealDialogs().ChooseDirectory(QString::fromStdString(folder.Root())).toStdString(),
-                  create ? wanted : "");
+        const QString chosen = RealDialogs().ChooseDirectory(QString::fromStdString(folder.Root()));
+        EXPECT_EQ(chosen.toStdString(), create ? wanted : "");
         EXPECT_EQ(fs::is_directory(wanted), create);
     }
     EXPECT_EQ(dialogs.Texts(ScriptedDialogs::AskKind),
