@@ -1,8 +1,7 @@
-// The window tests run inside the program's own application object. Started as
-//   app_tests --trainer-child FOLDER fail|exit
-// the program instead runs the whole trainer in FOLDER (its log is FOLDER/QuintorTrainer.log),
-// answers every dialog with OK and prints each dialog's text. As soon as the loop runs, New
-// Game is asked for before any game started, a program fault (fail), or File > Exit is chosen.
+// The window tests run inside the program's own application object. As
+// "app_tests --trainer-child FOLDER fail|exit" it runs the whole trainer in FOLDER instead,
+// answering every dialog with OK and printing its text; once the loop runs, New Game is asked
+// for before any game started, a program fault (fail), or File > Exit is chosen.
 #include <cstring>
 #include <iostream>
 

@@ -9,16 +9,21 @@
 #include <memory>
 #include <sstream>
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "ScriptedDialogs.h"
 #include "app/TableSettings.h"
+#include "app/diceset.h"
 #include "app/gamerecordings.h"
+#include "app/gamewidgets.h"
 #include "app/main.h"
+#include "app/scorecards.h"
 #include "app/settings.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
@@ -34,9 +39,11 @@ inline std::string RunLog() {
 }
 
 // A fresh folder tree root/bin that stands for the program's folder (ExePath is set to it, so
-// the settings file lands there); root/gstbl beside it is the default table location.
+// the settings file lands there); root/gstbl beside it is the default table location. Each
+// program folder starts and ends a run without tables.
 struct ProgramFolder {
-    ProgramFolder() { SetExePath(Make("bin")); }
+    ProgramFolder() { SetExePath(Make("bin")); TablesLoaded = false; }
+    ~ProgramFolder() { TablesLoaded = false; }
     std::string Root() const { return dir.path().toStdString(); }
     std::string Bin() const { return Root() + "/bin"; }
     std::string Make(const std::string& sub) const {   // creates root/sub, returns its path
@@ -71,13 +78,6 @@ inline std::string Field(const QObject* root, const std::string& lineEdit) {
     const auto* e = Find<QLineEdit>(root, lineEdit);
     return e ? e->text().toStdString() : std::string();
 }
-inline std::vector<std::string> Lines(const QObject* root, const std::string& plainTextEdit) {
-    std::vector<std::string> lines;
-    if (const auto* e = Find<QPlainTextEdit>(root, plainTextEdit))
-        for (const QString& l : e->toPlainText().split(QLatin1Char('\n')))
-            lines.push_back(l.toStdString());
-    return lines;
-}
 inline void ProcessDeletions() {   // of closed windows
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -98,7 +98,6 @@ struct Trainer {
     ~Trainer() {
         main.reset();   // no close event, so no questions
         ProcessDeletions();
-        TablesLoaded = false;
     }
     ProgramFolder folder;
     ScriptedDialogs dialogs;
