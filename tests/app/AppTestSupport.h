@@ -89,7 +89,8 @@ struct Trainer {
         FolderWithTables(folder, "gstbl", false);
         dialogs.ExpectInform();
         dialogs.onShown = [this](const std::string& text) {
-            if (text == "Game Over!") shownAtGameOver = main->CurrentRecordingWindow()->Lines();
+            if (text == "Game Over!" && main->CurrentRecordingWindow())
+                shownAtGameOver = main->CurrentRecordingWindow()->Lines();
         };
         main = std::make_unique<TMainForm>();
         main->show();

@@ -14,11 +14,8 @@
 class ScriptedDialogs : public DialogService {
 public:
     enum Kind { AskKind, InformKind, ErrorKind, SaveKind, DirectoryKind };
-    struct Entry {
-        Kind kind;
-        std::string text;   // shown: the message, or a dialog's title or start; expected: answer
-        bool ok = true;
-    };
+    // Shown: the message, or a dialog's title or start directory. Expected: the answer.
+    struct Entry { Kind kind; std::string text; bool ok = true; };
 
     ScriptedDialogs() { SetDialogs(this); }
     ~ScriptedDialogs() override {
@@ -32,6 +29,7 @@ public:
     void ExpectSaveFile(const std::string& name) { script.push_back({SaveKind, name}); }
     void ExpectDirectory(const std::string& dir) { script.push_back({DirectoryKind, dir}); }
     bool Done() const { return script.empty(); }
+    std::string Last() const { return shown.empty() ? "" : shown.back().text; }
     std::vector<std::string> Texts(Kind kind) const {
         std::vector<std::string> out;
         for (const Entry& s : shown)
