@@ -427,7 +427,7 @@ void ExpectClose(double want, double got, const std::string& where) {   // relat
     EXPECT_NEAR(want, got, 1e-9 * std::max(std::fabs(want), std::fabs(got)) + 1e-18) << where;
 }
 
-TEST(ChooseEvent, SimpleOptimalMinScoreAndUnruledKinds) {
+TEST(ChooseEvent, SimpleOptimalAndMinScoreRules) {
     OptimalTable();
     const GameState g = State({Aces, Threes, SmallStraight, Chance}, 20, false);
     Event e;
