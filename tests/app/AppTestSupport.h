@@ -78,9 +78,6 @@ inline std::string Field(const QObject* root, const std::string& lineEdit) {
     const auto* e = Find<QLineEdit>(root, lineEdit);
     return e ? e->text().toStdString() : std::string();
 }
-inline void ProcessDeletions() {   // of closed windows
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 // A main window that found the complete expected-score table at its default location (the
 // missing variance table is its one message), with its game windows and first game.
@@ -92,13 +89,14 @@ struct Trainer {
             if (text == "Game Over!" && main->CurrentRecordingWindow())
                 shownAtGameOver = main->CurrentRecordingWindow()->Lines();
         };
+        quintor::OptimalStrategy->VarianceCache = nullptr;   // as in a fresh run: none loaded
         main = std::make_unique<TMainForm>();
         main->show();
         EXPECT_TRUE(TablesLoaded);
     }
     ~Trainer() {
         main.reset();   // no close event, so no questions
-        ProcessDeletions();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     ProgramFolder folder;
     ScriptedDialogs dialogs;

@@ -1,5 +1,4 @@
-// The main window as a user meets it: the first and a later run, the table settings from the
-// menu, the closing questions, the hint switch, and whole runs of the trainer in a child.
+// The main window as a user meets it, and whole runs of the trainer in a child process.
 #include <cstdlib>
 
 #include <QMenu>
@@ -29,59 +28,59 @@ std::string ControlStates(const TMainForm& f) {
 
 }  // namespace
 
-TEST(StartUp, FirstRunInAFreshFolderThenTheTablesAreChosenInTheSettingsWindow) {
+// A first run in a fresh folder that then finds its tables through the settings window, a
+// later run with another settings version, and a program folder that can hold no file.
+TEST(StartUp, FirstAndLaterRunsAndWhereTheSettingsGo) {
     ProgramFolder folder;
     // Blanks and a comma must come back as one plain text, not a list.
     const std::string tables = FolderWithTables(folder, "my tables, old", true);
-    ScriptedDialogs dialogs;
-    dialogs.ExpectInform();
-    TMainForm f;
-    f.show();
-    EXPECT_EQ(folder.SettingsText(), "[General]\nVersion=1.2.1 beta\n");
-    std::ostringstream printouts;
-    WriteConfiguration(printouts);
-    WriteQuintorRules(printouts, OfficialRules);
-    EXPECT_NE(RunLog().find("Version = 1.2.1 beta\nExePath = \"" + folder.Bin() +
-                            "\"\n.INI file did not exist\n" + printouts.str()),
-              std::string::npos);
-    EXPECT_EQ(ControlStates(f), "100011000-");
+    {
+        ScriptedDialogs dialogs;
+        dialogs.ExpectInform();
+        TMainForm f;
+        f.show();
+        EXPECT_EQ(folder.SettingsText(), "[General]\nVersion=1.2.1 beta\n");
+        std::ostringstream printouts;
+        WriteConfiguration(printouts);
+        WriteQuintorRules(printouts, OfficialRules);
+        const std::string log = "Version = 1.2.1 beta\nExePath = \"" + folder.Bin() + "\"\n";
+        EXPECT_NE(RunLog().find(log + ".INI file did not exist\n" + printouts.str()), log.npos);
+        EXPECT_EQ(ControlStates(f), "100011000-");
 
-    // The chosen tables load, and closing the window starts the game.
-    dialogs.ExpectDirectory("");   // Cancel changes nothing
-    dialogs.ExpectDirectory(tables);
-    WhenModal<TCreateTableForm>(&f, [&](TCreateTableForm* w) {
-        w->ChangeLocationButton->click();
-        w->ChangeLocationButton->click();
-        EXPECT_EQ(w->textLocation->text().toStdString(), tables);
-        EXPECT_NE(folder.SettingsText().find("[Tables]\nLocation="), std::string::npos);
-        w->OKButton->click();
-    });
-    f.Settings1->trigger();
-    EXPECT_EQ(dialogs.Texts(ScriptedDialogs::DirectoryKind),   // each starts at the location
-              (std::vector<std::string>{folder.Bin(), folder.Bin()}));
-    EXPECT_EQ(dialogs.Texts(ScriptedDialogs::InformKind),
-              std::vector<std::string>{Missing(folder.Bin())});
-    EXPECT_EQ(ReadTablesLocation(), tables);
-    EXPECT_NE(RunLog().find("Table location set to \"" + tables + "\"\n"), std::string::npos);
-    EXPECT_EQ(ControlStates(f), "111111011+");
-}
-
-TEST(StartUp, LaterRunKeepsAnotherVersionThenTheSettingsMoveWhenTheFolderIsNotWritable) {
-    ProgramFolder folder;
+        // The chosen tables load, and closing the window starts the game.
+        dialogs.ExpectDirectory("");   // Cancel changes nothing
+        dialogs.ExpectDirectory(tables);
+        WhenModal<TCreateTableForm>(&f, [&](TCreateTableForm* w) {
+            w->ChangeLocationButton->click();
+            w->ChangeLocationButton->click();
+            EXPECT_EQ(w->textLocation->text().toStdString(), tables);
+            EXPECT_NE(folder.SettingsText().find("[Tables]\nLocation="), std::string::npos);
+            w->OKButton->click();
+        });
+        f.Settings1->trigger();
+        EXPECT_EQ(dialogs.Texts(ScriptedDialogs::DirectoryKind),   // each starts at the location
+                  (std::vector<std::string>{folder.Bin(), folder.Bin()}));
+        EXPECT_EQ(dialogs.Texts(ScriptedDialogs::InformKind),
+                  std::vector<std::string>{Missing(folder.Bin())});
+        EXPECT_EQ(ReadTablesLocation(), tables);
+        EXPECT_NE(RunLog().find("Table location set to \"" + tables + "\"\n"), log.npos);
+        EXPECT_EQ(ControlStates(f), "111111011+");
+    }
+    // A later run keeps another version; gstbl beside the program's folder is the default.
+    TablesLoaded = false;
     const std::string settings = "[General]\nVersion=1.1.0\n";
     std::ofstream(folder.Bin() + "/" + SettingsFileName) << settings;
     folder.Make("gstbl");
     ScriptedDialogs dialogs;
     dialogs.ExpectInform();
     TMainForm form;
-    EXPECT_NE(RunLog().find(folder.Bin() + "\"\n.INI file version = 1.1.0\n"), std::string::npos);
-    // The folder gstbl beside the program's is the default location, written nowhere.
+    EXPECT_NE(RunLog().find(folder.Bin() + "\"\n.INI file version = 1.1.0\n"), settings.npos);
     EXPECT_EQ(folder.SettingsText(), settings);
     EXPECT_EQ(dialogs.Last(), Missing(folder.Bin() + "/../gstbl"));
 
     // A program folder that can hold no file: the settings go to the configuration folder.
-    const std::string config = folder.Make("config");
     const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    const std::string config = folder.Make("config");
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     std::ofstream(folder.Root() + "/plain") << "";
     SetExePath(folder.Root() + "/plain/bin");   // below a plain file
@@ -100,7 +99,6 @@ TEST(MainWindow, ClosingAndTableSettingsAskAboutTheGameAndUnsavedRecordings) {
     roll();
     t.dialogs.ExpectAsk(false);
     EXPECT_FALSE(f.close());
-    EXPECT_TRUE(f.isVisible());
 
     // The table settings abort the game only on OK; a fresh game follows the window.
     t.dialogs.ExpectAsk(false);
@@ -151,9 +149,8 @@ TEST(MainWindow, ClosingAndTableSettingsAskAboutTheGameAndUnsavedRecordings) {
 TEST(MainWindow, TheHintSwitchPair) {
     Trainer t;
     TMainForm& f = *t.main;
-    // The switch's caption and check mark, then the hints of the three buttons, the Roll button
-    // and a score card field. The main window shows its own hints from the start except on the
-    // switch itself; the game windows show none.
+    // The switch's caption and check mark, then the hints of the three buttons, Roll and a score
+    // card field: at first the main window's own except the switch's, none in the game windows.
     const std::vector<QWidget*> controls = {f.NewGameButton, f.HintsButton, f.NewAdvisorButton,
                                             Find<QWidget>(f.DiceSet(), "ButRoll"),
                                             Find<QWidget>(f.ScoreCard(), "EditAces")};
@@ -180,16 +177,13 @@ TEST(ErrorHandling, WholeRunsEndWithRunStopped) {
         if (mode == "exit") FolderWithTables(folder, "gstbl", true);
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
-                    {"--trainer-child", QString::fromStdString(folder.Bin()),
-                     QString::fromStdString(mode)});
+                    {"--trainer-child", QString::fromStdString(folder.Bin()), mode.c_str()});
         ASSERT_TRUE(child.waitForFinished(60000)) << "the trainer did not stop";   // else killed
         EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(child.exitCode(), 0);
+        const std::string fault = "TMainForm.NewGame: GamePhase <> gpGameNotStarted FAILED\n";
         EXPECT_EQ(child.readAllStandardOutput().toStdString(),
-                  mode == "exit" ? ""
-                                 : "INFORM: " + Missing(folder.Bin()) +
-                                       "\nINFORM: TMainForm.NewGame: GamePhase <> "
-                                       "gpGameNotStarted FAILED\n");
+                  mode == "exit" ? "" : "INFORM: " + Missing(folder.Bin()) + "\nINFORM: " + fault);
         const std::string log = ReadWholeFile(folder.Bin() + "/QuintorTrainer.log");
         EXPECT_EQ(log.rfind("Run Started on ", 0), 0u) << log;
         const std::size_t stop = log.rfind("\nRun Stopped on ");   // the last line

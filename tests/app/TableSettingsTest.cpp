@@ -128,9 +128,8 @@ TEST(DirectoryDialog, OffersToCreateATypedDirectoryThatDoesNotExist) {
     ProgramFolder folder;
     const std::string wanted = folder.Root() + "/new/tables";
     ScriptedDialogs dialogs;
-    QWidget context;
     for (const bool create : {false, true}) {
-        WhenModal<QFileDialog>(&context, [wanted](QFileDialog* d) {
+        WhenModal<QFileDialog>(qApp, [wanted](QFileDialog* d) {
             if (auto* name = Find<QLineEdit>(d, "fileNameEdit"))
                 name->setText(QString::fromStdString(wanted));
             QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);   // as Enter would
