@@ -1,176 +1,81 @@
-// The commands that need no tables: printouts, help, version, argument errors, the table location
-// and the messages for missing tables.
+// The commands that need no tables: printouts, help, version, argument errors, the run log, and
+// what is said about unusable locations and missing tables.
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "CliTestSupport.h"
-#include "cli/Cli.h"
-#include "cli/CliCommon.h"
-#include "core/GeneralStuff.h"
 
 namespace quintor::cli::test {
 namespace {
 
-TEST(CliRules, PrintsConfigurationAndRulesLineForLine) {
-    const RunResult r = RunCli({"rules"});
-    EXPECT_EQ(r.rc, ExitOk);
-    EXPECT_EQ(r.err, "");
-    const std::vector<std::string> expected = {
-        "",
-        "CONFIGURATION:",
-        "MaxSmallNat        =      15",
-        "MinValue           =       1",
-        "MaxValue           =       6",
-        "NDice              =       5",
-        "MaxRollsPerTurn    =       5",
-        "MaxBonusThreshold  =      63",
-        "",
-        "Official Quintor Rules",
-        "NTurnsPerGame      =    13",
-        "NRollsPerTurn      =     3",
-        "BonusThreshold     =    63",
-        "UpperSectionBonus  =    35",
-        "ExtraQuintorBonus  =   100",
-        "JokerRule          =  TRUE",
-        "InitialGameState: free=  123456TFHSLQC, upper section need= 63, chip= FALSE",
-        "InitialTurnState: rolls left= 3, phase= Roll into , dice= _ _ _ _ _ ",
-    };
-    EXPECT_EQ(Lines(r.out), expected);
-    EXPECT_EQ(r.out.back(), '\n');
-
-    const RunResult extra = RunCli({"rules", "now"});
-    EXPECT_EQ(extra.rc, ExitUsage);
-    EXPECT_EQ(extra.out, "");
+TEST(CliCommands, RulesAsInTheRunLogVersionAndHelp) {
+    const RunResult rules = RunBinary({"rules"});
+    const std::string bin = fs::path(QUINTOR_BINARY).parent_path().string(), log = ReadFile(bin + "/quintor.log");
+    EXPECT_TRUE(rules.rc == ExitOk && rules.out.rfind("\nCONFIGURATION:\nMaxSmallNat ", 0) == 0 &&
+                Contains(rules.out, "\nOfficial Quintor Rules\nNTurnsPerGame ")) << rules.out;
+    EXPECT_TRUE(Contains(log, "\nVersion = 1.2.1 beta\nExePath = \"" + bin + "\"\n" + rules.out)) << log;
+    EXPECT_TRUE(log.rfind("Run Started on ", 0) == 0 && Contains(log.substr(log.size() - 60), "\nRun Stopped on "));
+    EXPECT_EQ(RunCli({"rules"}).out, rules.out);
+    const RunResult version = RunBinary({"--version"}), help = RunCli({"--help"});
+    EXPECT_TRUE(version.rc == ExitOk && version.out == "1.2.1 beta\n" && help.rc == ExitOk) << version.out;
+    for (const char* usage : {"rules", "tables create [--location DIR] [--expected | --variance] [--threads N]",
+                              "tables info [--location DIR]", "evaluate [--location DIR] --strategy optimal|simple|minscore",
+                              "advise [--location DIR] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
+                              "--version", "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
+        EXPECT_TRUE(Contains(help.out, usage)) << usage;
+    EXPECT_EQ(RunCli({"play", "--help"}).out, help.out);   // help after a command word runs nothing
 }
 
-TEST(CliHelp, VersionAndUsageOfEveryCommand) {
-    const RunResult v = RunCli({"--version"});
-    EXPECT_EQ(v.rc, ExitOk);
-    EXPECT_EQ(v.out, "1.2.1 beta\n");
-
-    const RunResult h = RunCli({"--help"});
-    EXPECT_EQ(h.rc, ExitOk);
-    EXPECT_EQ(h.err, "");
-    for (const char* usage :
-         {"rules", "tables create [--location DIR] [--expected | --variance] [--threads N]",
-          "tables info [--location DIR]",
-          "evaluate [--location DIR] --strategy optimal|simple|minscore",
-          "advise [--location DIR] STATE",
-          "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]", "--version",
-          "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
-        EXPECT_TRUE(Contains(h.out, usage)) << usage;
-
-    // Help after a command word shows the same text and runs nothing.
-    const RunResult ph = RunCli({"play", "--help"});
-    EXPECT_EQ(ph.rc, ExitOk);
-    EXPECT_EQ(ph.out, h.out);
-    EXPECT_EQ(RunCli({"tables", "create", "--help"}).out, h.out);
-}
-
-TEST(CliArguments, MistakesGetAMessageAHintAndExitTwo) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+TEST(CliCommands, MistakesInArgumentsOrStateGetAMessageAndExitTwo) {
+    const struct { std::vector<std::string> args; const char* message; } cases[] = {
         {{}, "no command given"},
-        {{"frobnicate"}, "unknown command 'frobnicate'"},
-        {{"--bogus"}, "unknown option '--bogus'"},
-        {{"tables"}, "tables: say create or info"},
         {{"tables", "drop"}, "unknown subcommand 'drop'"},
         {{"tables", "create", "--expected", "--variance"}, "exclude each other"},
-        {{"tables", "create", "--threads", "0"}, "--threads needs a number from 1"},
-        {{"tables", "create", "--threads", "two"}, "not 'two'"},
-        {{"tables", "create", "--expected=yes"}, "--expected takes no value"},
         {{"tables", "info", "--location", "a", "--location", "b"}, "given twice"},
-        {{"tables", "info", "extra"}, "unexpected argument 'extra'"},
+        {{"rules", "now"}, "unexpected argument 'now'"},
         {{"evaluate"}, "--strategy optimal|simple|minscore is required"},
-        {{"evaluate", "--strategy", "clever"}, "unknown strategy 'clever'"},
-        {{"advise"}, "the abstract state is missing"},
-        {{"advise", "--depth", "3", "x"}, "unknown option '--depth'"},
         {{"play", "--dice", "loaded"}, "unknown dice source 'loaded'"},
         {{"play", "--seed", "-1"}, "--seed needs a number from 0 to 4294967295"},
-        {{"play", "--location"}, "option --location needs a value"},
-    };
+        {{"play", "--location"}, "option --location needs a value"}};
     for (const auto& c : cases) {
         const RunResult r = RunCli(c.args);
-        std::string shown;
-        for (const auto& a : c.args) shown += a + " ";
-        EXPECT_EQ(r.rc, ExitUsage) << shown;
-        EXPECT_EQ(r.out, "") << shown;
-        EXPECT_TRUE(Contains(r.err, c.message)) << shown << "-> " << r.err;
-        EXPECT_TRUE(Contains(r.err, "Try 'quintor --help'")) << shown;
+        EXPECT_TRUE(r.rc == ExitUsage && r.out.empty() && Contains(r.err, c.message)) << c.message << ": " << r.err;
     }
-}
-
-TEST(CliLocation, UnusableLocationsStopTableCreationBeforeAnyWork) {
-    TempDir root;
-    const std::string missing = root.file("nowhere");
-    RunResult r = RunCli({"tables", "create", "--location", missing});
-    EXPECT_EQ(r.rc, ExitFailure);
-    EXPECT_TRUE(Contains(r.err, "\"" + missing + "\" does not exist")) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(missing));
-    EXPECT_EQ(r.out, "");
-
-    const std::string file = root.file("plain.txt");
-    std::ofstream(file) << "not a folder";
-    r = RunCli({"tables", "create", "--location", file, "--expected"});
-    EXPECT_EQ(r.rc, ExitFailure);
-    EXPECT_TRUE(Contains(r.err, "is a file, not a directory")) << r.err;
-    EXPECT_EQ(ReadFile(file), "not a folder");
-
-    const std::string locked = root.file("locked");
-    std::filesystem::create_directories(locked);
-    ::chmod(locked.c_str(), 0555);
-    if (::access(locked.c_str(), W_OK) != 0) {   // the super-user may write anywhere
-        r = RunCli({"tables", "create", "--location", locked});
-        EXPECT_EQ(r.rc, ExitFailure);
-        EXPECT_TRUE(Contains(r.err, "is not writable")) << r.err;
-        EXPECT_TRUE(std::filesystem::is_empty(locked));
-    }
-}
-
-TEST(CliLocation, WithoutTheExpectedTableEveryCommandSaysHowToCreateIt) {
+    const RunResult binary = RunBinary({"nonsense"});
+    EXPECT_TRUE(binary.rc == ExitUsage && binary.out.empty()) << binary.out;
+    EXPECT_EQ(binary.err, "quintor: unknown command 'nonsense'\nTry 'quintor --help' for more information.\n");
+    // An error in the state text: the whole report and exit 2, before any table is looked for.
     TempDir empty;
-    const std::string hint = "quintor tables create --location " + empty.path();
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"advise", "--location", empty.path(),
-                                   "123456TFHSLQC;63-   0  56666;0"},
-          {"play", "--location", empty.path()},
-          {"evaluate", "--strategy", "optimal", "--location", empty.path()}}) {
+    const RunResult state = RunCli({"advise", "--location", empty.path, "   123456TFHSLQC;63-   0  56666;3  "});
+    EXPECT_EQ(state.rc, ExitUsage);
+    EXPECT_EQ(state.out, "Error in Abstract Quintor State at position 31\n123456TFHSLQC;63-   0  56666;3\n" +
+                             std::string(30, ' ') + "^\nBefore first roll, no dice can be kept\n");
+}
+
+TEST(CliCommands, UnusableLocationsAndMissingTablesAreSaidWithHowToMendThem) {
+    TempDir root;
+    const std::string missing = root.file("nowhere"), file = root.file("plain.txt"), locked = root.file("locked");
+    const std::string create = "quintor tables create --location " + root.path + "\n", lost = ".gstbl\" was not found.\n";
+    std::ofstream(file) << "not a folder";
+    fs::create_directories(locked);
+    ::chmod(locked.c_str(), 0555);
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"tables", "create", "--location", missing}, "\"" + missing + "\" does not exist"},
+        {{"tables", "create", "--expected", "--location", file}, "is a file, not a directory"},
+        {{"tables", "create", "--variance", "--location", root.path}, "Create it first with: quintor tables create --expected "},
+        {{"advise", "--location", root.path, "123456TFHSLQC;63-   0  56666;0"}, lost + "Create it with: " + create},
+        {{"play", "--location", root.path}, lost + "Create it with: " + create},
+        {{"evaluate", "--strategy", "optimal", "--location", root.path}, lost + "Create it with: " + create},
+        {{"tables", "info", "--location=" + root.path}, "table is required.\nCreate it with: " + create}};
+    if (::access(locked.c_str(), W_OK) != 0)   // the super-user may write anywhere
+        cases.push_back({{"tables", "create", "--location", locked}, "is not writable"});
+    for (const auto& [args, message] : cases) {
         const RunResult r = RunCli(args, "s 1\n");
-        EXPECT_EQ(r.rc, ExitFailure) << args[0];
-        EXPECT_TRUE(Contains(r.err, "OptEScore-Official.gstbl\" was not found")) << r.err;
-        EXPECT_TRUE(Contains(r.err, hint)) << r.err;
-        EXPECT_EQ(r.out, "") << args[0];
+        EXPECT_TRUE(r.rc == ExitFailure && Contains(r.err, message)) << message << ": " << r.err;
+        EXPECT_TRUE(args[1] == "info" ? Contains(r.out, "/OptEScore-Official.gstbl\n  Table not found.\n") : r.out.empty());
     }
-
-    const RunResult info = RunCli({"tables", "info", "--location=" + empty.path()});
-    EXPECT_EQ(info.rc, ExitFailure);
-    EXPECT_TRUE(Contains(info.out, "Table location: " + empty.path()));
-    EXPECT_TRUE(
-        Contains(info.out, empty.file("OptEScore-Official.gstbl") + "\n  Table not found."));
-    EXPECT_TRUE(
-        Contains(info.out, empty.file("OptEScore-Official-V.gstbl") + "\n  Table not found."));
-    EXPECT_TRUE(Contains(info.err, hint)) << info.err;
-
-    const RunResult variance =
-        RunCli({"tables", "create", "--variance", "--location", empty.path()});
-    EXPECT_EQ(variance.rc, ExitFailure);
-    EXPECT_TRUE(
-        Contains(variance.err, "quintor tables create --expected --location " + empty.path()))
-        << variance.err;
-    EXPECT_TRUE(std::filesystem::is_empty(empty.path()));
-
-    const RunResult nowhere = RunCli({"advise", "--location", empty.file("gone"), ";0-0;3"});
-    EXPECT_EQ(nowhere.rc, ExitFailure);
-    EXPECT_TRUE(Contains(nowhere.err, "does not exist")) << nowhere.err;
+    EXPECT_EQ(ReadFile(file), "not a folder");
+    EXPECT_TRUE(fs::is_empty(locked));
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.path), {}), 2);   // nothing was created
 }
 
 }  // namespace

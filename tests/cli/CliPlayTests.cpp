@@ -1,136 +1,73 @@
-// play: a whole game from typed input, its recording and report, and the ways a game ends.
+// play: a whole game from typed input to its saved report, the ways a game ends, the seed, and the
+// same game through the built program's standard input.
 #include <algorithm>
-#include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "CliTestSupport.h"
-#include "cli/Cli.h"
 
 namespace quintor::cli::test {
 namespace {
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
+// A whole game for "play --dice user", one turn a line: the dice typed, then keeps and a scoring.
+// It scores 310: the upper section 65 with its bonus of 35, and 210 below.
+const std::string Game =
+    "3 1 4 1 6\nk 1 1\n1 2 5\nk 1 1 1\n1 1\ns 1\n"   // Aces 5 after two keeps
+    "2 2 2 3 4\ns 2\n" "3 3 3 4 5\ns 3\n" "4 4 4 1 2\ns 4\n" "5 5 5 3 6\ns 5\n" "6 6 6 1 2\ns 6\n" "3 3 3 4 2\ns t\n"
+    "5 5 5 5 2\ns F\n" "2 2 3 3 3\ns H\n" "1 2 3 4 6\ns S\n" "2 3 4 5 6\ns L\n" "4 4 4 4 4\ns Q\n" "6 6 6 5 5\ns C\n";
 
-// The saved report has CRLF line ends only, and reads as the report shown on the screen.
+// The saved report ends its lines with CR LF only and reads as the report on the screen.
 void ExpectSavedReport(const std::string& saved, const std::string& shown) {
-    ASSERT_FALSE(saved.empty());
-    EXPECT_EQ(saved.rfind("\r\nGame Details and Analysis\r\n==== ======= === ========\r\n", 0), 0u);
-    EXPECT_EQ(saved.substr(saved.size() - 2), "\r\n");
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        if (saved[i] == '\n') {
-            ASSERT_TRUE(i > 0 && saved[i - 1] == '\r') << "bare line feed at " << i;
-        }
-    }
-    std::string plain;
-    for (char c : saved)
-        if (c != '\r') plain += c;
-    EXPECT_TRUE(Contains(shown, plain));
+    std::string plain = saved;
+    plain.erase(std::remove(plain.begin(), plain.end(), '\r'), plain.end());
+    std::string crlf;   // each line feed after a carriage return, and no carriage return elsewhere
+    for (char c : plain) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(saved, crlf);
+    EXPECT_TRUE(plain.rfind("\nGame Details and Analysis\n", 0) == 0 && plain.back() == '\n' && Contains(shown, plain));
 }
 
-TEST(CliPlay, ScriptedGameWithTypedDiceIsRecordedReportedAndSaved) {
+TEST(CliPlay, TypedDiceAndChoicesToTheSavedReportTheWaysAGameEndsAndTheSeed) {
     const SharedTables& t = Tables();
     TempDir dir;
-    const std::string report = dir.file("game.txt");
-    const RunResult r = RunCli(
-        {"play", "--location", t.location, "--dice", "user", "--save", report}, ScriptedGame());
+    RunResult r = RunCli({"play", "--location", t.location, "--dice", "user", "--save", dir.file("game.txt")}, Game);
     ASSERT_EQ(r.rc, ExitOk) << r.err << r.out;
-    EXPECT_EQ(r.err, "");
-
-    // The dialogue: dice asked again after a bad line, choices asked again after a refused one.
-    EXPECT_EQ(Count(r.out, "Enter dice roll of 5 dice: "), 13u);
-    EXPECT_EQ(Count(r.out, "Enter dice roll of 3 dice: "), 3u);
-    EXPECT_EQ(Count(r.out, "Enter dice roll of 2 dice: "), 1u);
-    EXPECT_EQ(Count(r.out, "  Choice ["), 18u);
-    EXPECT_EQ(Count(r.out, "  Choice [s <category>]? "), 2u);
-    EXPECT_EQ(Count(r.out, "    Rolled: "), 15u);
-    EXPECT_TRUE(Contains(r.out, "    Rolled: 3 1 4 1 6"));
-    EXPECT_EQ(Count(r.out, "Game state: "), 13u);
-    EXPECT_TRUE(Contains(r.out, "\nGame Over!\n"));
-    EXPECT_FALSE(Contains(r.out, "aborted"));
-
-    // The report: three choices in the first turn, one line per choice, the score of 310.
-    EXPECT_TRUE(Contains(r.out, "\n 1 123456TFHSLQC;63-   0 11346;2  11___ "));
-    EXPECT_TRUE(Contains(
-        r.out, "\n" + std::string(16, ' ') + ";" + std::string(8, ' ') + "11125;1  111__ "));
-    EXPECT_TRUE(Contains(
-        r.out, "\n" + std::string(16, ' ') + ";" + std::string(8, ' ') + "11111;0  1   5 "));
-    EXPECT_TRUE(Contains(r.out, "\n 2 _23456TFHSLQC;58-   5 22234;2  2   6 "));
-    EXPECT_TRUE(Contains(r.out, "\n 6 _____6TFHSLQC;16-  47 12666;2  6  53 "));
-    EXPECT_TRUE(Contains(r.out, "\n13 ____________C; 0+ 282 55666;2  C  28 "));
-    EXPECT_TRUE(Contains(r.out, "\n" + std::string(34, ' ') + "  310" + std::string(29, ' ')));
-    EXPECT_TRUE(Contains(r.out, "  # Choices (one option = no choice)  :  15 total\n"));
-    EXPECT_TRUE(Contains(r.out, "\nReport saved to " + report + "\n"));
-    ExpectSavedReport(ReadFile(report), r.out);
-}
-
-TEST(CliPlay, EndOfInputAbortsTheGameAndStillReportsIt) {
-    const SharedTables& t = Tables();
-    TempDir dir;
-    const std::string report = dir.file("aborted.txt");
-    RunResult r = RunCli({"play", "--location", t.location, "--dice", "user", "--save", report},
-                         "3 1 4 1 6\nk 1 1\n");
-    ASSERT_EQ(r.rc, ExitOk) << r.err;
-    EXPECT_TRUE(Contains(r.out, "End of input: game aborted.\n"));
-    EXPECT_FALSE(Contains(r.out, "Game Over!"));
-    EXPECT_TRUE(Contains(r.out, "\n 1 123456TFHSLQC;63-   0 11346;2  11___ "));
-    EXPECT_TRUE(Contains(r.out, "\n" + std::string(34, ' ') + "    0"));
+    EXPECT_TRUE(Contains(r.out, "\nGame Over!\n") && !Contains(r.out, "aborted"));
+    // Three choices in the first turn, one line each; the score of 310, fifteen choices.
+    for (const std::string& line : {std::string(" 1 123456TFHSLQC;63-   0 11346;2  11___ "),
+                                    std::string(16, ' ') + ";        11125;1  111__ ",
+                                    std::string(16, ' ') + ";        11111;0  1   5 ",
+                                    std::string("13 ____________C; 0+ 282 55666;2  C  28 "),
+                                    std::string(34, ' ') + "  310" + std::string(29, ' '),
+                                    std::string("  # Choices (one option = no choice)  :  15 total\n"),
+                                    "Report saved to " + dir.file("game.txt") + "\n"})
+        EXPECT_TRUE(Contains(r.out, "\n" + line)) << line;
+    ExpectSavedReport(ReadFile(dir.file("game.txt")), r.out);
+    // The end of input, here after a last line without its line end, aborts the game; its report
+    // is still shown and saved.
+    r = RunCli({"play", "--location", t.location, "--dice", "user", "--save", dir.file("end.txt")}, "3 1 4 1 6\nk 1 1");
+    EXPECT_TRUE(r.rc == ExitOk && Contains(r.out, "3 dice: \n\nEnd of input: game aborted.\n") && !Contains(r.out, "Game Over!"))
+        << r.out;
     EXPECT_TRUE(Contains(r.out, "  # Choices (one option = no choice)  :   1 total\n"));
-    ExpectSavedReport(ReadFile(report), r.out);
-
-    // Ended at the first choice: an empty recording, no summary.
-    r = RunCli({"play", "--location", t.location, "--dice", "special"}, "");
-    ASSERT_EQ(r.rc, ExitOk) << r.err;
-    EXPECT_TRUE(Contains(r.out, "    Rolled: 1 2 3 4 5\n"));
-    EXPECT_TRUE(Contains(r.out, "End of input: game aborted.\n"));
-    EXPECT_TRUE(Contains(r.out, "Game Details and Analysis"));
-    EXPECT_FALSE(Contains(r.out, "# Choices"));
-
-    // A last line without its line end still counts; the game ends at the next question.
-    r = RunCli({"play", "--location", t.location, "--dice", "user"}, "6 6 6 6 6\nk 6 6");
-    ASSERT_EQ(r.rc, ExitOk) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Enter dice roll of 3 dice: "));
-    EXPECT_TRUE(Contains(r.out, "End of input: game aborted.\n"));
-    EXPECT_TRUE(Contains(r.out, "  # Choices (one option = no choice)  :   1 total\n"));
-}
-
-TEST(CliPlay, SeedReplaysTheDiceAndSourcesAreSelectable) {
-    const SharedTables& t = Tables();
+    ExpectSavedReport(ReadFile(dir.file("end.txt")), r.out);
+    // A report that cannot be saved is refused before the game.
+    for (const std::string& target : {dir.file("no/such/folder.txt"), dir.path}) {
+        r = RunCli({"play", "--location", t.location, "--save", target}, "s 1\n");
+        EXPECT_TRUE(r.rc == ExitFailure && r.out.empty() && Contains(r.err, "cannot save the report to \"" + target)) << r.err;
+    }
+    // The seed replays the dice (4357 gives the generator's known first outputs); fair dice by default.
     const std::string choices = "s 1\ns 2\ns 3\ns 4\ns 5\ns 6\ns T\ns F\ns H\ns S\ns L\ns Q\ns C\n";
-    const RunResult a = RunCli({"play", "--location", t.location, "--seed", "7"}, choices);
-    const RunResult b =
-        RunCli({"play", "--location", t.location, "--seed", "7", "--dice", "fair"}, choices);
-    const RunResult c = RunCli({"play", "--location", t.location, "--seed", "8"}, choices);
+    const RunResult a = RunCli({"play", "--location", t.location, "--seed", "4357"}, choices);
     ASSERT_EQ(a.rc, ExitOk) << a.err;
-    EXPECT_TRUE(Contains(a.out, "Game Over!"));
-    EXPECT_EQ(Count(a.out, "    Rolled: "), 13u);
-    EXPECT_EQ(a.out, b.out);
-    EXPECT_NE(a.out, c.out);
-
-    // Special dice count on across rolls: 1 2 3 4 5, then 6 1 2 3 4, and start again each game.
-    const RunResult s =
-        RunCli({"play", "--location", t.location, "--dice", "special"}, "s 1\ns 2\n");
-    EXPECT_TRUE(Contains(s.out, "    Rolled: 1 2 3 4 5\n"));
-    EXPECT_TRUE(Contains(s.out, "    Rolled: 6 1 2 3 4\n"));
-    EXPECT_TRUE(Contains(s.out, "    Rolled: 5 6 1 2 3\n"));
-}
-
-TEST(CliPlay, AReportThatCannotBeSavedIsRefusedBeforeTheGame) {
-    const SharedTables& t = Tables();
-    TempDir dir;
-    RunResult r = RunCli(
-        {"play", "--location", t.location, "--save", dir.file("no/such/folder.txt")}, "s 1\n");
-    EXPECT_EQ(r.rc, ExitFailure);
-    EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(Contains(r.err, "does not exist")) << r.err;
-    r = RunCli({"play", "--location", t.location, "--save", dir.path()}, "s 1\n");
-    EXPECT_EQ(r.rc, ExitFailure);
-    EXPECT_TRUE(Contains(r.err, "it is a directory")) << r.err;
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_TRUE(Contains(a.out, "New game, dice: PRNG (per dice).\n") && Contains(a.out, "Rolled: 5 3 5 5 4\n")) << a.out;
+    EXPECT_EQ(RunCli({"play", "--location", t.location, "--seed", "4357", "--dice", "fair"}, choices).out, a.out);
+    EXPECT_NE(RunCli({"play", "--location", t.location, "--seed", "4358"}, choices).out, a.out);
+    // Special dice, the input ending at the first choice: an empty recording, no summary.
+    const RunResult special = RunCli({"play", "--location", t.location, "--dice", "special"}, "");
+    EXPECT_TRUE(Contains(special.out, "dice: Special dice.\n") && Contains(special.out, "Rolled: 1 2 3 4 5\n") &&
+                Contains(special.out, "game aborted.\n") && !Contains(special.out, "# Choices")) << special.out;
+    // The built program plays the same game from its standard input.
+    const std::vector<std::string> args = {"play", "--location", t.location, "--dice", "user", "--save", dir.file("b.txt")};
+    const RunResult binary = RunBinary(args, Game);
+    ASSERT_EQ(binary.rc, ExitOk) << binary.err;
+    EXPECT_EQ(binary.out, RunCli(args, Game).out);
 }
 
 }  // namespace

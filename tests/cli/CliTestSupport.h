@@ -1,55 +1,72 @@
-// Running the console program's commands in-process and as the real binary, temporary folders,
-// and the complete tables, created once per test program through the program's own command.
+// Running the console program's commands in-process and as the built program, temporary
+// folders, and the complete tables, created once per test program through the program itself.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+#include <gtest/gtest.h>
+
+#include "cli/Cli.h"
+#include "core/GeneralStuff.h"
 
 namespace quintor::cli::test {
+namespace fs = std::filesystem;
 
-struct RunResult {
-    int rc = -1;
-    std::string out;
-    std::string err;
-};
+struct RunResult { int rc = -1; std::string out, err; };
 
-// RunQuintor with the given arguments and standard input text.
-RunResult RunCli(const std::vector<std::string>& args, const std::string& input = "");
-// The built program itself, started through the shell with input on its standard input.
-RunResult RunBinary(const std::vector<std::string>& args, const std::string& input = "",
-                    const std::string& program = "");
-std::string BinaryPath();
+inline RunResult RunCli(const std::vector<std::string>& args, const std::string& input = "") {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int rc = RunQuintor(args, in, out, err);
+    return {rc, out.str(), err.str()};
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
+inline int TempDirs = 0;
+struct TempDir {
+    const std::string path =
+        (fs::temp_directory_path() / Format("quintor-cli-tests-%d-%d", int(::getpid()), ++TempDirs)).string();
+    TempDir() { fs::remove_all(path), fs::create_directories(path); }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path, ec);
+    }
+    std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-// Both tables, made by "tables create --expected" and then "tables create --variance" into a
-// folder that lives until the program ends, with what the two runs printed. Each table is thus
-// computed once per test program.
-struct SharedTables {
-    std::string location;
-    RunResult expected;
-    RunResult variance;
-};
-const SharedTables& Tables();
+// The built program (or a copy of it) with input on its standard input, through the shell.
+inline RunResult RunBinary(const std::vector<std::string>& args, const std::string& input = "",
+                           const std::string& program = QUINTOR_BINARY) {
+    TempDir io;
+    std::ofstream(io.file("in"), std::ios::binary) << input;
+    std::string cmd = "'" + program + "'";
+    for (const auto& a : args) cmd += " '" + a + "'";   // no test argument holds a quote
+    cmd += " <'" + io.file("in") + "' >'" + io.file("out") + "' 2>'" + io.file("err") + "'";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(io.file("out")), ReadFile(io.file("err"))};
+}
 
-// A whole game for "play --dice user": typed dice and choices, some of them refused and asked
-// again. It scores 310: the upper section 65 with its bonus of 35, and 210 below.
-std::string ScriptedGame();
-
-std::vector<std::string> Lines(const std::string& text);
-std::string ReadFile(const std::string& path);
-bool Contains(const std::string& text, const std::string& part);
+// Both tables, made by "tables create --expected" and then "--variance" into a folder that lives
+// until the program ends, with what the two runs printed: each is computed once per program.
+struct SharedTables { std::string location; RunResult expected, variance; };
+inline const SharedTables& Tables() {
+    static TempDir dir;
+    static const SharedTables tables{dir.path, RunCli({"tables", "create", "--expected", "--location", dir.path}),
+                                     RunCli({"tables", "create", "--variance", "--location", dir.path, "--threads", "2"})};
+    return tables;
+}
 
 }  // namespace quintor::cli::test

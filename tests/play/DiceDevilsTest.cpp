@@ -18,10 +18,9 @@ Event Roll(DiceDevilState* devil, const TurnState& ts, const GameState& gs = Ini
     EXPECT_TRUE(e.aspect == Rolling && e.category == Chance);   // the category is left as it was
     return e;
 }
-std::string Dice(DiceDevilState* devil, const TurnState& ts) { return ValueListToString(ValueListTbl[Roll(devil, ts).arg].list, false); }
+std::string Dice(DiceDevilState* d, const TurnState& ts) { return ValueListToString(ValueListTbl[Roll(d, ts).arg].list, false); }
 
-// The console reads in and writes out while it lives.
-struct Console {
+struct Console {   // reads in and writes out while it lives
     Console(std::istream& in, std::ostream& out) { SetConsole(&in, &out), ClearLookAhead(); }
     ~Console() { SetConsole(&std::cin, &std::cout), ClearLookAhead(); }
 };
@@ -46,15 +45,16 @@ TEST(DiceDevils, EachSourceRollsTheDiceNotKept) {
     EXPECT_EQ(Dice(FairDice(), InitialTurnState), "53554");
     EXPECT_EQ(Dice(FairDice(), Kept({1, 1}, 2)), "526");
     // One draw per roll: per list from the size's first list rank, per bag from its first bag.
-    for (auto [bags, kept, first, count] : {std::tuple{false, Kept({}, 3), 1555, 7776}, std::tuple{false, Kept({6, 6, 6}, 1), 7, 36},
-                                            std::tuple{true, Kept({}, 3), 210, 252}, std::tuple{true, Kept({5, 5}, 2), 28, 56}}) {
+    for (auto [bags, kept, first, count] : {std::tuple{false, Kept({}, 3), 1555, 7776},
+                                            std::tuple{false, Kept({6, 6, 6}, 1), 7, 36}, std::tuple{true, Kept({}, 3), 210, 252},
+                                            std::tuple{true, Kept({5, 5}, 2), 28, 56}}) {
         SeedGenerator(77);
         const int draw = RandomBelow(count);
         SeedGenerator(77);
         EXPECT_EQ(Roll(bags ? PerBagDice() : PerListDice(), kept).arg, bags ? ValueBagTbl[first + draw].vlr : first + draw);
     }
     // The user source asks until exactly the missing dice are typed; the end of input ends it.
-    in.str("1 2 3\n1 2 7 3 4\n6 5 4 3 2 1\n6,5_4 3 2\n3;\n4 4\n");
+    in.str("1 2 3\n1 2 7 3 4\n6 5 4 3 2 1\n6,5_4 3 2\n3 4\n3;\n4 4\n");
     {
         Console console(in, out);
         EXPECT_EQ(Dice(UserDice(), InitialTurnState), "65432");
@@ -63,7 +63,7 @@ TEST(DiceDevils, EachSourceRollsTheDiceNotKept) {
     }
     const std::string five = "Enter dice roll of 5 dice: ";
     EXPECT_EQ(out.str(), five + five + "Dice value 1..6 expected, not '7'\n" + five + "Too many dice values\n" + five +
-                             "Enter dice roll of 1 dice: " + five + five);
+                             "Enter dice roll of 1 dice: Enter dice roll of 1 dice: " + five + five);
 
     // Demon and angel pick the first worst and the first best roll for the optimal player.
     UseCompleteOptimalTable();

@@ -16,7 +16,7 @@ std::vector<std::string> Report(const GameRecording& rec, bool analysis) {
     WriteGameAnalysis(lines, rec, "You", OfficialRules, analysis, OptimalStrategy);
     return lines;
 }
-std::vector<std::string> WithCard(std::vector<std::string> lines, const ScoreCard& card) { PrintScoreCard(lines, card); return lines; }
+std::vector<std::string> WithCard(std::vector<std::string> l, const ScoreCard& card) { PrintScoreCard(l, card); return l; }
 
 // The options of a position, best first, and the first keeping after the best whose loss lies in
 // [lo, hi): keepings only, so that the report's score comes from the recorded scorings alone.
@@ -60,10 +60,10 @@ TEST(GameRecordings, ExtendChecksAndTheReportsColumnsDeltaClassesSummaryAndDevia
     const EList listA = Options(gsA, 0, tsA), listL = Options(gsA, 0, tsL), listQ = Options(gsQ, 200, tsQ);
     ASSERT_TRUE(listA.entry[0].event.aspect == Keeping && listQ.entry[0].event.aspect == Keeping);
     // A small and a medium loss after the first roll; rolling five sixes again loses far more.
-    const struct { const TurnState& ts; const char* roll; const EList& list; const EListEntry& mine; const char* marker; } cases[] = {
-        {tsA, "13456;2  ", listA, KeepingWithLoss(listA, 0.01, 1.0), "*"},
-        {tsA, "13456;2  ", listA, KeepingWithLoss(listA, 1.0, 5.0), "**"},
-        {tsL, "66666;1  ", listL, KeepingWithLoss(listL, 5.0, 1e9), "***"}};
+    const struct { const TurnState& ts; const char *roll, *marker; const EList& list; const EListEntry& mine; } cases[] = {
+        {tsA, "13456;2  ", "*", listA, KeepingWithLoss(listA, 0.01, 1.0)},
+        {tsA, "13456;2  ", "**", listA, KeepingWithLoss(listA, 1.0, 5.0)},
+        {tsL, "66666;1  ", "***", listL, KeepingWithLoss(listL, 5.0, 1e9)}};
     InitGameRecording(rec);
     ExtendGameRecording(rec, gsA, 0, listA.entry[0].event, tsA);
     for (const auto& c : cases) ExtendGameRecording(rec, gsA, 0, c.mine.event, c.ts);
@@ -73,12 +73,14 @@ TEST(GameRecordings, ExtendChecksAndTheReportsColumnsDeltaClassesSummaryAndDevia
 
     const std::vector<std::string> lines = Report(rec, true);
     ASSERT_GE(lines.size(), 22u);
-    EXPECT_EQ(lines[6], " 1 123456TFHSLQC;63-   0 13456;2  " + Text(listA.entry[0].event) + Num(OptimalTurnValue(gsA, tsA)) + "  ?  ");
+    EXPECT_EQ(lines[6], " 1 123456TFHSLQC;63-   0 13456;2  " + Text(listA.entry[0].event) + Num(OptimalTurnValue(gsA, tsA)) +
+                            "  ?  ");
     double sum = 0.0;
     for (std::size_t i = 0; i < 3; ++i) {
         const auto& c = cases[i];
-        const double mine = OptimalTurnValue(gsA, TurnState{c.ts.rollsLeft, ToRoll, c.mine.event.arg}), best = OptimalTurnValue(gsA, c.ts);
-        EXPECT_EQ(lines[7 + i], std::string(16, ' ') + ";" + std::string(8, ' ') + c.roll + Text(c.mine.event) + Num(mine) + "  ?  " +
+        const double mine = OptimalTurnValue(gsA, TurnState{c.ts.rollsLeft, ToRoll, c.mine.event.arg});
+        const double best = OptimalTurnValue(gsA, c.ts);
+        EXPECT_EQ(lines[7 + i], std::string(16, ' ') + ";        " + c.roll + Text(c.mine.event) + Num(mine) + "  ?  " +
                                     Text(c.list.entry[0].event) + Num(best) + "  ?" + Num(best - mine) + " " + c.marker);
         sum += c.list.entry[0].expected - c.mine.expected;
     }
@@ -121,9 +123,9 @@ TEST(GameSession, ScoreHints) {
     MakeGameState(used, WithoutCategory(WithoutCategory(FullCategorySet, Sixes), QuintorCat), 0, true);
     const TurnState quintor{0, ToChoose, Bag({6, 6, 6, 6, 6})}, sixes{1, ToChoose, Bag({6, 6, 6, 2, 3})};
     const struct { const GameState& gs; const TurnState& ts; Category c; const char* hint; } cases[] = {
-        {InitialGameState, quintor, QuintorCat, "Quintor: Score 50 now"}, {InitialGameState, quintor, FullHouse, "Quintor: Score 0 now"},
-        {need18, sixes, Sixes, "Score 18+35=53 now"}, {need18, sixes, FourOfAKind, "Score 0 now"},
-        {used, quintor, LargeStraight, "Joker Quintor: Score 40+100=140 now"},
+        {InitialGameState, quintor, QuintorCat, "Quintor: Score 50 now"},
+        {InitialGameState, quintor, FullHouse, "Quintor: Score 0 now"}, {need18, sixes, Sixes, "Score 18+35=53 now"},
+        {need18, sixes, FourOfAKind, "Score 0 now"}, {used, quintor, LargeStraight, "Joker Quintor: Score 40+100=140 now"},
         {used, quintor, Sixes, "Quintor: Score 30+100=130 now"},   // a used box is previewed too
         {used, quintor, QuintorCat, "Quintor: Score 50+100=150 now"}};
     for (const auto& c : cases) EXPECT_EQ(ScoreHint(OfficialRules, c.gs, c.ts, c.c), c.hint);
