@@ -93,14 +93,8 @@ void BuildNeedClasses() {
                 if (!InSet(CategorySet(u), c)) continue;
                 const NeedClasses& rest = needClasses[WithoutCategory(CategorySet(u), c)];
                 for (int k = 0; k <= NDice; ++k) {
-                    const int pts = (c + 1) * k;
-                    bool bonus = false;
-                    int n2 = 0;
-                    if (n > 0) {
-                        if (n <= pts) bonus = true;
-                        else n2 = n - pts;
-                    }
-                    sig.push_back(bonus ? -1 : rest.classOf[n2]);
+                    const UpperOutcome up = ScoreUpper(n, (c + 1) * k);
+                    sig.push_back(up.bonus != 0 ? -1 : rest.classOf[up.need]);
                 }
             }
             auto [it, fresh] = ids.emplace(sig, nc.count);
@@ -219,13 +213,8 @@ void LaneScoring(const double* T, CategorySet free, bool chip, const std::uint16
         for (int k = 0; k <= NDice; ++k) {
             const int pts = (c + 1) * k;
             for (int j = 0; j < W; ++j) {
-                const int n = need[j];
-                int n2 = 0, bonus = 0;
-                if (n > 0) {
-                    if (n <= pts) bonus = UpperSectionBonus;
-                    else n2 = n - pts;
-                }
-                vtd[k][j] = T[FastIndex(f2, n2, chip)] + double(pts + bonus);
+                const UpperOutcome up = ScoreUpper(need[j], pts);
+                vtd[k][j] = T[FastIndex(f2, up.need, chip)] + double(pts + up.bonus);
             }
         }
         V vt[NDice + 1][NV];
@@ -328,10 +317,7 @@ int Successors(const GameState& g, std::array<GameState, 48>& out) {
         const CategorySet f2 = WithoutCategory(g.free, c);
         if (c <= Sixes) {
             for (int k = 0; k <= NDice; ++k) {
-                const int pts = (c + 1) * k;
-                int n2 = 0;
-                if (g.need > 0 && g.need > pts) n2 = g.need - pts;
-                add(f2, n2, g.chip);
+                add(f2, ScoreUpper(g.need, (c + 1) * k).need, g.chip);
             }
         } else if (c == QuintorCat) {
             add(f2, g.need, false);

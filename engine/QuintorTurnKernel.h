@@ -36,6 +36,16 @@ const DiceLattice& Lattice();
 // Entry index without checks; g must be a valid game state.
 int FastIndex(CategorySet free, int need, bool chip);
 
+// Scoring pts in an upper box with this need: the need left and the bonus earned.
+struct UpperOutcome {
+    int need;
+    int bonus;
+};
+inline UpperOutcome ScoreUpper(int need, int pts) {
+    if (need == 0) return {0, 0};
+    return need <= pts ? UpperOutcome{0, UpperSectionBonus} : UpperOutcome{need - pts, 0};
+}
+
 // Successors of a turn: every game state one scoring of g can lead to, each once. Returns the
 // count (at most 13 + 6 * 5).
 int Successors(const GameState& g, std::array<GameState, 48>& out);

@@ -107,14 +107,9 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
             for (int k = 0; k <= NDice; ++k) {
                 const int pts = (c + 1) * k;
                 for (int j = 0; j < W; ++j) {
-                    const int n = need[j];
-                    int n2 = 0, bonus = 0;
-                    if (n > 0) {
-                        if (n <= pts) bonus = UpperSectionBonus;
-                        else n2 = n - pts;
-                    }
-                    const int idx = FastIndex(f2, n2, chip);
-                    ve[k][j] = E[idx] + double(pts + bonus);
+                    const UpperOutcome up = ScoreUpper(need[j], pts);
+                    const int idx = FastIndex(f2, up.need, chip);
+                    ve[k][j] = E[idx] + double(pts + up.bonus);
                     vv[k][j] = V[idx];
                 }
             }
