@@ -13,9 +13,22 @@ if [ "${SMOKE_INSIDE_X:-}" != 1 ]; then
   if [ ! -f "$cache/OptEScore-Official.gstbl" ] || [ ! -f "$cache/OptEScore-Official-V.gstbl" ]; then
     "$quintor" tables create --location "$cache" > /dev/null
   fi
-  command -v xvfb-run > /dev/null || { echo "xvfb-run is missing (package xvfb)"; exit 1; }
-  exec env -u QT_QPA_PLATFORM SMOKE_INSIDE_X=1 \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/trainer-smoke.sh" "$@"
+  command -v Xvfb > /dev/null || { echo "Xvfb is missing (package xvfb)"; exit 1; }
+  # The server picks a free display itself and writes its number once it accepts clients, so
+  # runs close together (or side by side) never race for a display number.
+  dispfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$dispfile" 2> /dev/null &
+  xpid=$!
+  trap 'kill "$xpid" 2> /dev/null; rm -f "$dispfile"' EXIT
+  for _ in $(seq 1 100); do
+    [ -s "$dispfile" ] && break
+    kill -0 "$xpid" 2> /dev/null || { echo "Xvfb did not start"; exit 1; }
+    sleep 0.1
+  done
+  [ -s "$dispfile" ] || { echo "Xvfb gave no display"; exit 1; }
+  env -u QT_QPA_PLATFORM SMOKE_INSIDE_X=1 DISPLAY=":$(head -n 1 "$dispfile")" \
+    bash "$here/trainer-smoke.sh" "$@"
+  exit $?
 fi
 
 work=$(mktemp -d)
@@ -37,14 +50,14 @@ pid=$!
 # matched by its beginning (the dice set names its dice source after it).
 shown() { xwininfo -root -tree 2> /dev/null | grep -F " \"$1" | grep -q -E "$2"; }
 for _ in $(seq 1 300); do
-  if shown "Quintor Trainer" ' 688x[0-9]+\+' && shown "Score Card" . && shown "Dice Set" . &&
+  if shown "Quintor Trainer" ' 688x[0-9]+\+' && shown "Score Card" . && shown "Dice Set [Fair]" . &&
      shown "Game Recording 1" .; then
     break
   fi
   kill -0 "$pid" 2> /dev/null || { echo "the trainer ended early"; cat "$work/out.txt"; exit 1; }
   sleep 0.1
 done
-for w in "Quintor Trainer" "Score Card" "Dice Set" "Game Recording 1"; do
+for w in "Quintor Trainer" "Score Card" "Dice Set [Fair]" "Game Recording 1"; do
   shown "$w" . || { echo "window \"$w\" not shown"; xwininfo -root -tree; exit 1; }
 done
 shown "Quintor Trainer" ' 688x[0-9]+\+' || { echo "main window is not 688 wide"; exit 1; }
