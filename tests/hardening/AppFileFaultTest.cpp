@@ -1,16 +1,12 @@
 // Faults of the window program's files: a settings file that is malformed or cannot be read, a
 // table file that is a directory, cut short or garbage, and a report saved where it cannot go.
 // Each is shown in a message, the program goes on, and no good file loses a byte.
-#include <filesystem>
 #include <limits>
-#include <string>
 
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "HardeningSupport.h"
 #include "app/ScriptedDialogs.h"
@@ -20,7 +16,6 @@
 #include "app/settings.h"
 #include "engine/QuintorStrategies.h"
 
-namespace fs = std::filesystem;
 using namespace quintor;
 using namespace quintor::hardening;
 
@@ -31,98 +26,65 @@ struct Program {
     TempFolder root;
     std::string bin = root / "bin";
     std::string settings = bin + "/" + SettingsFileName;
-    Program() {
-        fs::create_directory(bin);
-        SetExePath(bin);
-    }
+    Program() { fs::create_directory(bin), SetExePath(bin); }
 };
 
-const char* const Malformed = "[Tables\nLocation=/old/tables\n[General]\n=odd\nVersion=1.0\n[[\n";
+const char* const Malformed = "[Tables\nLocation=/old/tables\n[General\n=odd\nVersion=\n[[\n";
 
 std::string TableImage(double v) {
     return std::string(reinterpret_cast<const char*>(std::vector<double>(NGameStates, v).data()),
                        GameStateTableBytes);
 }
 
-// A click as the mouse gives it, through the application object and its error handling.
-void Click(QPushButton* b) {
-    const QPointF at = QRectF(b->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, b->mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(b, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, b->mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(b, &release);
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+std::string OnlyError(const ScriptedDialogs& d) {
+    const auto texts = d.Texts(ScriptedDialogs::ErrorKind);
+    EXPECT_EQ(texts.size(), 1u);
+    return texts.empty() ? "" : texts[0];
 }
 
 }  // namespace
 
-TEST(SettingsFaults, AMalformedOrUnreadableFileIsReportedAndNeverRewritten) {
-    {
-        Program p;
-        WriteBytes(p.settings, Malformed);
-        EXPECT_FALSE(ReadTablesLocation().empty());
-        try {
-            WriteTablesLocation(p.root / "new");
-            ADD_FAILURE() << "a malformed settings file was written";
-        } catch (const IOError& e) {
-            EXPECT_TRUE(Contains(e.what(), p.settings)) << e.what();
-            EXPECT_TRUE(Contains(e.what(), "not a valid settings file")) << e.what();
-        }
-        EXPECT_EQ(ReadBytes(p.settings), Malformed);
-    }
-    {   // A directory where the file should be: nothing can be read, nothing written.
-        Program p;
-        fs::create_directory(p.settings);
-        EXPECT_EQ(ReadIniVersion(), "");
-        EXPECT_EQ(ReadTablesLocation(), p.bin);
-        EXPECT_THROW(WriteIniVersion("1.2.1 beta"), IOError);
-        EXPECT_TRUE(fs::is_directory(p.settings));
-    }
-}
-
-TEST(SettingsFaults, TheMainWindowStartsWithASettingsFileItCannotWrite) {
+TEST(SettingsFaults, AMalformedOrUnreadableFileIsReportedNeverRewrittenAndTheWindowsGoOn) {
     for (const bool asDirectory : {false, true}) {
         SCOPED_TRACE(asDirectory ? "directory" : "malformed");
         Program p;
-        if (asDirectory)
-            fs::create_directory(p.settings);
-        else
-            WriteBytes(p.settings, "[General\nVersion=\n");
-        const std::string before = asDirectory ? "" : ReadBytes(p.settings);
-        ScriptedDialogs dialogs;
-        dialogs.ExpectError();    // the version could not be written
-        dialogs.ExpectInform();   // no table in the program's folder
-        TMainForm form;
-        ASSERT_EQ(dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
-        EXPECT_TRUE(Contains(dialogs.Texts(ScriptedDialogs::ErrorKind)[0], p.settings));
-        EXPECT_TRUE(dialogs.Done());
-        // The window is up and usable: its table settings can still be opened.
-        EXPECT_TRUE(form.Settings1->isEnabled());
-        if (asDirectory)
-            EXPECT_TRUE(fs::is_directory(p.settings));
-        else
-            EXPECT_EQ(ReadBytes(p.settings), before);
-    }
-}
+        asDirectory ? fs::create_directory(p.settings) : (WriteBytes(p.settings, Malformed), true);
+        auto untouched = [&] {
+            return asDirectory ? fs::is_directory(p.settings) : ReadBytes(p.settings) == Malformed;
+        };
+        const std::string shown = ReadTablesLocation();
+        EXPECT_FALSE(shown.empty());
+        EXPECT_TRUE(!asDirectory || (ReadIniVersion() == "" && shown == p.bin));
+        const std::string msg = ErrorOf<IOError>([&] { WriteTablesLocation(p.root / "new"); });
+        EXPECT_TRUE(Contains(msg, p.settings)) << msg;
+        EXPECT_TRUE(asDirectory || Contains(msg, "not a valid settings file")) << msg;
+        EXPECT_TRUE(untouched());
 
-TEST(SettingsFaults, AChangeOfLocationThatCannotBeSavedKeepsTheOldOne) {
-    Program p;
-    WriteBytes(p.settings, Malformed);
-    const std::string shown = ReadTablesLocation();
-    ScriptedDialogs dialogs;
-    TCreateTableForm form;
-    dialogs.ExpectDirectory(p.root / "elsewhere");
-    dialogs.ExpectError();
-    Click(form.ChangeLocationButton);
-    EXPECT_TRUE(dialogs.Done());
-    EXPECT_EQ(form.textLocation->text().toStdString(), shown);
-    EXPECT_EQ(ReadTablesLocation(), shown);
-    EXPECT_EQ(ReadBytes(p.settings), Malformed);
+        // Start-up shows the version that could not be written and goes on, usable.
+        ScriptedDialogs dialogs;
+        dialogs.ExpectError();
+        dialogs.ExpectInform();   // no table in the program's folder
+        auto main = std::make_unique<TMainForm>();
+        EXPECT_TRUE(Contains(OnlyError(dialogs), p.settings));
+        EXPECT_TRUE(dialogs.Done() && main->Settings1->isEnabled() && untouched());
+
+        // A new location, clicked as the mouse gives it, is refused and the old one stays shown.
+        TCreateTableForm form;
+        dialogs.ExpectDirectory(p.root / "elsewhere");
+        dialogs.ExpectError();
+        QPushButton* b = form.ChangeLocationButton;
+        const QPointF at = QRectF(b->rect()).center();
+        for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, b->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+            QCoreApplication::sendEvent(b, &e);
+        }
+        EXPECT_TRUE(dialogs.Done());
+        EXPECT_EQ(form.textLocation->text().toStdString(), shown);
+        EXPECT_EQ(ReadTablesLocation(), shown);
+        EXPECT_TRUE(untouched());
+    }
 }
 
 TEST(TableLoadFaults, ABadTableFileIsReportedAndTheTablesInMemoryStay) {
@@ -143,41 +105,26 @@ TEST(TableLoadFaults, ABadTableFileIsReportedAndTheTablesInMemoryStay) {
     std::string nan = TableImage(8.0);
     const double bad = std::numeric_limits<double>::quiet_NaN();
     nan.replace(8 * 99, 8, std::string(reinterpret_cast<const char*>(&bad), 8));
-    struct Case {
-        const char* name;
-        std::string bytes;
-        const char* reason;
-    };
-    const Case cases[] = {{"short", TableImage(8.0).substr(0, 4096), "ends after 4096 bytes"},
-                          {"garbage", nan, "entry 99 is not a number"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string dir = p.root / c.name;
+    const std::pair<std::string, const char*> cases[] = {
+        {TableImage(8.0).substr(0, 4096), "ends after 4096 bytes"},
+        {nan, "entry 99 is not a number"},
+        {"", "Could not find"}};   // a directory in place of the file counts as no table
+    for (const auto& [bytes, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const std::string dir = p.root / reason, file = dir + "/" + OptimalTableFileName;
         fs::create_directory(dir);
-        WriteBytes(dir + "/" + OptimalTableFileName, c.bytes);
+        bytes.empty() ? fs::create_directory(file) : (WriteBytes(file, bytes), true);
         WriteTablesLocation(dir);
         ScriptedDialogs dialogs;
-        dialogs.ExpectError();
+        bytes.empty() ? dialogs.ExpectInform() : dialogs.ExpectError();
         LoadTables();
-        ASSERT_EQ(dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
-        const std::string text = dialogs.Texts(ScriptedDialogs::ErrorKind)[0];
-        EXPECT_TRUE(Contains(text, dir + "/" + OptimalTableFileName)) << text;
-        EXPECT_TRUE(Contains(text, c.reason)) << text;
-        EXPECT_TRUE(OptimalStrategy->Cache->Table == loaded);
-        EXPECT_TRUE(TablesLoaded);
-        EXPECT_EQ(ReadBytes(dir + "/" + OptimalTableFileName), c.bytes);
+        const auto texts = dialogs.Texts(bytes.empty() ? ScriptedDialogs::InformKind
+                                                       : ScriptedDialogs::ErrorKind);
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_TRUE(Contains(texts[0], file) && Contains(texts[0], reason)) << texts[0];
+        EXPECT_TRUE(OptimalStrategy->Cache->Table == loaded && TablesLoaded);
+        EXPECT_TRUE(bytes.empty() ? fs::is_directory(file) : ReadBytes(file) == bytes);
     }
-
-    // A directory in place of the table file counts as no table.
-    const std::string dirInstead = p.root / "dir-instead";
-    fs::create_directories(dirInstead + "/" + OptimalTableFileName);
-    WriteTablesLocation(dirInstead);
-    ScriptedDialogs dialogs;
-    dialogs.ExpectInform();
-    LoadTables();
-    ASSERT_EQ(dialogs.Texts(ScriptedDialogs::InformKind).size(), 1u);
-    EXPECT_TRUE(Contains(dialogs.Texts(ScriptedDialogs::InformKind)[0], "Could not find"));
-    EXPECT_TRUE(OptimalStrategy->Cache->Table == loaded);
     EXPECT_EQ(ReadBytes(good + "/" + OptimalTableFileName), TableImage(7.0));
 }
 
@@ -190,45 +137,35 @@ TEST(ReportSaveFaults, AReportThatCannotBeSavedStaysUnsavedAndTheOldFileStays) {
     ASSERT_TRUE(window.Unsaved);
     const QString caption = window.windowTitle();
 
-    const std::string old = p.root / "old.txt";
+    const std::string old = p.root / "old.txt", pipe = p.root / "pipe.txt";
     WriteBytes(old, "an earlier report\r\n");
     WriteBytes(p.root / "plain", "");
-    const std::string pipe = p.root / "pipe.txt";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    struct Case {
-        std::string file;
-        long limit;   // file-size limit while saving, or -1 for none
-    };
-    const Case cases[] = {{p.root / "plain/report.txt", -1},
-                          {p.root / "missing/report.txt", -1},
-                          {pipe, -1},
-                          {old, 64}};   // the disk fills up part way through the report
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
+    // The file, and a file-size limit while saving (the disk fills up part way), or none.
+    const std::pair<std::string, long> cases[] = {
+        {p.root / "plain/report.txt", -1}, {p.root / "missing/report.txt", -1}, {pipe, -1}, {old, 64}};
+    for (const auto& [file, limit] : cases) {
+        SCOPED_TRACE(file);
         ScriptedDialogs dialogs;
-        dialogs.ExpectSaveFile(c.file);
+        dialogs.ExpectSaveFile(file);
         dialogs.ExpectError();
-        if (c.limit >= 0) {
-            FileSizeLimit limit(rlim_t(c.limit));
-            window.SaveButtonClick();
-        } else {
+        {
+            std::unique_ptr<FileSizeLimit> full;
+            if (limit >= 0) full = std::make_unique<FileSizeLimit>(rlim_t(limit));
             window.SaveButtonClick();
         }
-        ASSERT_EQ(dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
-        EXPECT_TRUE(Contains(dialogs.Texts(ScriptedDialogs::ErrorKind)[0], c.file));
+        EXPECT_TRUE(Contains(OnlyError(dialogs), file));
         EXPECT_TRUE(window.Unsaved);
         EXPECT_EQ(window.windowTitle(), caption);
     }
     EXPECT_EQ(ReadBytes(old), "an earlier report\r\n");
     EXPECT_TRUE(fs::is_fifo(pipe));
-    EXPECT_EQ(ReadBytes(p.root / "plain"), "");
-    EXPECT_EQ(Listing(p.root.Path()), "bin\nold.txt\npipe.txt\nplain\n");
+    EXPECT_EQ(Entries(p.root.path), 4);   // bin old.txt pipe.txt plain
 
-    // Where it can go, the same report is saved whole.
+    // Where it can go, the same report is then saved whole.
     ScriptedDialogs dialogs;
-    const std::string good = p.root / "report.txt";
-    dialogs.ExpectSaveFile(good);
+    dialogs.ExpectSaveFile(p.root / "report.txt");
     window.SaveButtonClick();
     EXPECT_FALSE(window.Unsaved);
-    EXPECT_TRUE(Contains(ReadBytes(good), "Game Details and Analysis\r\n"));
+    EXPECT_TRUE(Contains(ReadBytes(p.root / "report.txt"), "Game Details and Analysis\r\n"));
 }

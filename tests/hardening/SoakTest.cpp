@@ -1,18 +1,9 @@
 // Many whole games through the controller logic with random choices and random dice sources,
 // with no window: no internal check fails, every recording stays within its bounds, the running
 // totals agree with the score card and the recording, and every game's report is written.
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <random>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "HardeningSupport.h"
-#include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
@@ -20,24 +11,14 @@
 using namespace quintor;
 using namespace quintor::hardening;
 
-// About 2.5 seconds in the optimised build and 9 under the sanitizers, table included.
-#ifndef QUINTOR_SOAK_GAMES
-#define QUINTOR_SOAK_GAMES 10000
-#endif
-
 namespace {
-
-int SoakGames() {
-    const char* v = std::getenv("QUINTOR_SOAK_GAMES");
-    return v && *v ? std::atoi(v) : QUINTOR_SOAK_GAMES;
-}
 
 // The complete expected-score table, computed once per program and put back before use (other
 // tests of this program load their own tables into the optimal strategy).
 void UseCompleteOptimalTable() {
     static const GameStateTable complete = [] {
         TempFolder dir;
-        CreateOptimalTable(dir.Path(), 2);
+        CreateOptimalTable(dir.path, 2);
         return OptimalStrategy->Cache->Table;
     }();
     CacheState* C = OptimalStrategy->Cache;
@@ -49,17 +30,11 @@ void UseCompleteOptimalTable() {
     OptimalStrategy->ExpectedCache = C;
 }
 
-// The first inconsistency found, with the game it happened in.
-#define SOAK_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            ADD_FAILURE() << "game " << game << ": " #cond " does not hold\n  at "          \
-                          << SessionAbstractState(s);                                     \
-            return false;                                                                 \
-        }                                                                                 \
-    } while (0)
+// The first condition that fails, or "" when all hold.
+#define SOAK_CHECK(cond) \
+    if (!(cond)) return #cond
 
-bool CheckPosition(int game, const GameSession& s) {
+std::string CheckPosition(const GameSession& s) {
     const ScoreCard& card = s.scoreCard;
     int rows = 0, upper = 0;
     for (int r = 0; r <= ExtraQuintorBonusItem; ++r) rows += card[r];
@@ -67,6 +42,8 @@ bool CheckPosition(int game, const GameSession& s) {
     SOAK_CHECK(card[GrandTotal] == rows && SessionTotal(s) == rows);
     SOAK_CHECK(s.gameState.need == std::max(0, BonusThreshold - upper));
     SOAK_CHECK(s.gameState.chip == (!InSet(s.gameState.free, QuintorCat) && card[QuintorCat] == 50));
+    SOAK_CHECK(s.gameState.free != 0 ||
+               card[UpperSectionBonusItem] == (upper >= BonusThreshold ? 35 : 0));
 
     const GameRecording& rec = s.recording;
     SOAK_CHECK(rec.len >= 0 && rec.len <= 3 * NTurnsPerGame);
@@ -93,10 +70,10 @@ bool CheckPosition(int game, const GameSession& s) {
         ValueBagFromValueList(shown, s.shownDice);
         SOAK_CHECK(s.shownDice.siz == NDice && RankFromValueBag(shown) == s.turnState.dice);
     }
-    return true;
+    return "";
 }
 
-bool CheckReport(int game, const GameSession& s, bool analysis) {
+std::string CheckReport(const GameSession& s, bool analysis) {
     std::vector<std::string> lines;
     WriteGameAnalysis(lines, s.recording, "You", OfficialRules, analysis, OptimalStrategy);
     const std::size_t rule = 6 + std::size_t(s.recording.len);
@@ -108,38 +85,40 @@ bool CheckReport(int game, const GameSession& s, bool analysis) {
     const auto total = std::find(lines.begin(), lines.end(), "----- -------------------");
     SOAK_CHECK(total != lines.end() && total + 1 != lines.end());
     SOAK_CHECK(total[1] == Format("%5d %s", SessionTotal(s), "GRAND TOTAL"));
-    return true;
+    return "";
 }
 
 }  // namespace
 
 TEST(Soak, RandomGamesFromEverySourceStayConsistentAndAllGetTheirReport) {
     UseCompleteOptimalTable();
-    const int games = SoakGames();
+    const char* count = std::getenv("QUINTOR_SOAK_GAMES");   // 10,000 take about 2.5 seconds
+    const int games = count && *count ? std::atoi(count) : 10000;
+    // The everyday sources often, the demon and the angel one game in twenty each.
     const DiceDevilKind sources[] = {dkPerDice, dkPerDice, dkPerList, dkPerBag, dkSpecial,
                                      dkStuckAt, dkPerDice, dkPerList, dkPerBag, dkDemon,
                                      dkPerDice, dkPerList, dkPerBag, dkSpecial, dkStuckAt,
                                      dkPerDice, dkPerList, dkPerBag, dkAngel,  dkPerDice};
-    int finished = 0, aborted = 0, analysed = 0, extremes = 0;
+    int finished = 0, aborted = 0, extremes = 0;
     for (int game = 0; game < games; ++game) {
         std::mt19937 rng{static_cast<std::uint32_t>(game)};
         SeedGenerator(std::uint32_t(game) * 2654435761u);
         DiceDevilState* devil = DiceDevil[sources[rng() % std::size(sources)]];
         ResetDiceDevil(devil);
         extremes += devil->Kind == dkDemon || devil->Kind == dkAngel;
-        const bool abort = rng() % 50 == 0;
-        const int abortAt = int(rng() % 40);
+        const int abortAt = rng() % 50 == 0 ? int(rng() % 40) : -1;
 
         GameSession s;
         NewGameSession(s);
+        bool cut = false;
         for (int step = 0; s.phase != gpGameOver; ++step) {
-            if (abort && step == abortAt) {
+            if (step == abortAt) {
                 AbortSession(s);
+                cut = true;
                 break;
             }
             if (s.turnState.phase == ToRoll) {
-                const Event roll = SessionRoll(s, devil);
-                ASSERT_EQ(roll.aspect, Rolling);
+                ASSERT_EQ(SessionRoll(s, devil).aspect, Rolling);
             } else if (s.turnState.rollsLeft > 0 && rng() % 3 != 0) {
                 const IndexRange subs = SubBagRanges[s.turnState.dice - NValueBag4Ranks];
                 SessionKeep(s, SubBagTbl[subs.first + rng() % (subs.last - subs.first + 1)]);
@@ -149,30 +128,15 @@ TEST(Soak, RandomGamesFromEverySourceStayConsistentAndAllGetTheirReport) {
                     if (InSet(s.gameState.free, c)) free.push_back(Category(c));
                 SessionScore(s, free[rng() % free.size()]);
             }
-            if (!CheckPosition(game, s)) return;
+            ASSERT_EQ(CheckPosition(s), "") << "game " << game << ": " << SessionAbstractState(s);
         }
-        if (abort) {
-            ++aborted;
-        } else {
-            ++finished;
-            ASSERT_EQ(s.gameState.free, 0) << "game " << game;
-            const int upper = s.scoreCard[Aces] + s.scoreCard[Twos] + s.scoreCard[Threes] +
-                              s.scoreCard[Fours] + s.scoreCard[Fives] + s.scoreCard[Sixes];
-            ASSERT_EQ(s.scoreCard[UpperSectionBonusItem], upper >= BonusThreshold ? 35 : 0)
-                << "game " << game;
-        }
+        cut ? ++aborted : ++finished;
+        ASSERT_TRUE(cut || s.gameState.free == 0) << "game " << game;
         // The report with the full analysis for one game in a hundred, the details for all.
-        const bool analysis = game % 100 == 0;
-        analysed += analysis;
-        if (!CheckReport(game, s, analysis)) return;
+        ASSERT_EQ(CheckReport(s, game % 100 == 0), "") << "game " << game;
     }
-    std::printf("soak: %d games, %d finished, %d aborted, %d with demonic or angelic dice, "
-                "%d reports with analysis\n",
-                games, finished, aborted, extremes, analysed);
+    std::printf("soak: %d games, %d aborted, %d with demonic or angelic dice\n", games, aborted,
+                extremes);
     EXPECT_EQ(finished + aborted, games);
-    if (games >= 1000) {
-        EXPECT_GT(aborted, 0);
-        EXPECT_GT(extremes, 0);
-        EXPECT_GT(analysed, 0);
-    }
+    EXPECT_TRUE(games < 1000 || (aborted > 0 && extremes > 0));
 }
