@@ -49,21 +49,16 @@ TEST(TableFileFaults, GarbageDirectoriesPipesAndLockedFoldersLoseNothing) {
     EXPECT_THROW(CreateCache(cache, "Bad", GrandTotal, dir / "garbage.gstbl"), IOError);
     EXPECT_TRUE(cache->Table == good);
 
-    // Saves below a plain file, over a directory or a named pipe (renaming over it would remove
-    // it), and into a folder that takes no file.
+    // Saves below a plain file, over a named pipe (renaming over it would remove it), and into
+    // a folder that takes no file.
     WriteBytes(dir / "plain", "not a folder");
-    fs::create_directory(dir / "sub");
-    const std::string asDir = dir / "sub/" + OptimalTableFileName;
-    const std::string asPipe = dir / "sub/" + VarianceTableFileName;
-    fs::create_directory(asDir);
-    ASSERT_EQ(::mkfifo(asPipe.c_str(), 0600), 0);
-    const std::string belowFile = dir / "plain/" + OptimalTableFileName;
+    const std::string belowFile = dir / "plain/" + OptimalTableFileName, pipe = dir / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_IO_ERROR(SaveGameStateTable(belowFile, other), belowFile, "Not a directory");
-    EXPECT_IO_ERROR(SaveGameStateTable(asDir, other), asDir, "it is a directory");
-    EXPECT_IO_ERROR(SaveGameStateTable(asPipe, other), asPipe, "not a regular file");
+    EXPECT_IO_ERROR(SaveGameStateTable(pipe, other), pipe, "not a regular file");
     EXPECT_EQ(ReadBytes(dir / "plain"), "not a folder");
-    EXPECT_TRUE(fs::is_directory(asDir) && fs::is_fifo(asPipe));
-    EXPECT_EQ(Entries(dir / "sub"), 2);   // no temporary file left
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(Entries(dir.path), 5);   // three tables, plain, pipe: no temporary file
     UnwritableFolder locked;
     EXPECT_THROW(SaveGameStateTable(locked.Path() + "/" + OptimalTableFileName, other), IOError);
     EXPECT_EQ(Entries(locked.Path()), 0);
@@ -120,7 +115,7 @@ TEST(RunLogFaults, ALogOnAFullDiskMovesIsLeftOutOrEndsQuietly) {
     EXPECT_NO_THROW(InitGeneralStuff(dir / "bin/prog"));
     EXPECT_EQ(LogFilePath(), "");
     EXPECT_NO_THROW(LogFile() << "into the sink\n"; FlushLog(););
-    EXPECT_TRUE(fs::is_symlink(log) && fs::is_character_file("/dev/full"));
+    EXPECT_TRUE(fs::is_symlink(log));
     old ? setenv("XDG_STATE_HOME", saved.c_str(), 1) : unsetenv("XDG_STATE_HOME");
 
     fs::remove(log);

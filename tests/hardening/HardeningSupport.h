@@ -32,7 +32,7 @@ struct TempFolder {
     std::string path = (fs::temp_directory_path() / "quintor-hardening-XXXXXX").string();
     TempFolder() { EXPECT_NE(::mkdtemp(path.data()), nullptr); }
     TempFolder(const TempFolder&) = delete;
-    ~TempFolder() {
+    ~TempFolder() {   // with write permission back, so that it can be emptied
         std::error_code ec;
         fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(path, ec);

@@ -13,23 +13,6 @@ using namespace quintor::hardening;
 
 namespace {
 
-// The complete expected-score table, computed once per program and put back before use (other
-// tests of this program load their own tables into the optimal strategy).
-void UseCompleteOptimalTable() {
-    static const GameStateTable complete = [] {
-        TempFolder dir;
-        CreateOptimalTable(dir.path, 2);
-        return OptimalStrategy->Cache->Table;
-    }();
-    CacheState* C = OptimalStrategy->Cache;
-    if (C->Table != complete) {
-        C->Table = complete;
-        C->KnownEntries = NGameStates;
-        C->CurrentState.free = 0;   // the turn tables held belong to the old table
-    }
-    OptimalStrategy->ExpectedCache = C;
-}
-
 // The first condition that fails, or "" when all hold.
 #define SOAK_CHECK(cond) \
     if (!(cond)) return #cond
@@ -91,7 +74,9 @@ std::string CheckReport(const GameSession& s, bool analysis) {
 }  // namespace
 
 TEST(Soak, RandomGamesFromEverySourceStayConsistentAndAllGetTheirReport) {
-    UseCompleteOptimalTable();
+    TempFolder tables;   // the complete expected-score table, in place of any a test loaded
+    CreateOptimalTable(tables.path, 2);
+    OptimalStrategy->ExpectedCache = OptimalStrategy->Cache;
     const char* count = std::getenv("QUINTOR_SOAK_GAMES");   // 10,000 take about 2.5 seconds
     const int games = count && *count ? std::atoi(count) : 10000;
     // The everyday sources often, the demon and the angel one game in twenty each.
