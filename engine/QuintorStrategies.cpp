@@ -64,18 +64,6 @@ void StoreTurn(CacheState& C, const GameState& g, const kernel::TurnTables& T) {
 }
 
 // The turn-table entry of a point inside a turn; RangeError for levels or bags outside the tables.
-double TurnValue(const CacheState& C, const TurnState& t) {
-    if (t.phase == ToRoll) {
-        const int l = int(CheckRange(t.rollsLeft, 1, NRollsPerTurn, "rolls left before a roll"));
-        const int k = l == NRollsPerTurn
-                          ? int(CheckRange(t.dice, 0, 0, "kept bag at the turn's start"))
-                          : CheckValueBagRank(t.dice);
-        return C.KeeperValue[l][k];
-    }
-    const int l = int(CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "rolls left after a roll"));
-    return C.RollValue[l][CheckFiveDiceBagRank(t.dice)];
-}
-
 void CheckChoicePoint(const TurnState& t) {
     if (t.phase != ToChoose) throw RangeError("ChooseEvent: the dice are not rolled yet");
     CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "rolls left after a roll");
@@ -168,6 +156,18 @@ std::string ElapsedText(std::chrono::milliseconds ms) {
 
 }  // namespace
 
+double TurnTableValue(const CacheState& C, const TurnState& t) {
+    if (t.phase == ToRoll) {
+        const int l = int(CheckRange(t.rollsLeft, 1, NRollsPerTurn, "rolls left before a roll"));
+        const int k = l == NRollsPerTurn
+                          ? int(CheckRange(t.dice, 0, 0, "kept bag at the turn's start"))
+                          : CheckValueBagRank(t.dice);
+        return C.KeeperValue[l][k];
+    }
+    const int l = int(CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "rolls left after a roll"));
+    return C.RollValue[l][CheckFiveDiceBagRank(t.dice)];
+}
+
 // ---- Caches and strategy records ---------------------------------------------------------------
 
 void CreateCache(CacheState*& C, const std::string& name, ScoreItem line,
@@ -252,7 +252,7 @@ void ComputeOptimalTurn(const GameState& g) {
 
 double OptimalTurnValue(const GameState& g, const TurnState& t) {
     ComputeOptimalTurn(g);
-    return TurnValue(*OptimalStrategy->Cache, t);
+    return TurnTableValue(*OptimalStrategy->Cache, t);
 }
 
 void ComputeAllOptimalValues(int threads) {
@@ -336,7 +336,7 @@ double MinScoreValue(QuintorStrategyState* S, const GameState& g, const TurnStat
         }
         ComputeMinScoreTurn(S, g);
     }
-    return TurnValue(C, t);
+    return TurnTableValue(C, t);
 }
 
 void ComputeMinScoreTurn(QuintorStrategyState* S, const GameState& g) {

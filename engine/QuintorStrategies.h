@@ -32,6 +32,10 @@ struct CacheState {
     }
 };
 
+// The value of point t (either phase) in the turn tables C holds; RangeError for a point that
+// no turn has.
+double TurnTableValue(const CacheState& C, const TurnState& t);
+
 // Allocates the cache when C is null, then (re)initialises it: a fresh table of unknown entries
 // without a file name, else the table loaded from the file (IOError leaves C unusable).
 void CreateCache(CacheState*& C, const std::string& name, ScoreItem line,

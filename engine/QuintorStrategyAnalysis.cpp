@@ -32,11 +32,6 @@ void CheckTurnPoint(const TurnState& t, const char* proc) {
                                 proc, int(t.rollsLeft), int(t.phase), int(t.dice)));
 }
 
-double TurnLookup(const CacheState& C, const TurnState& t) {
-    return t.phase == ToChoose ? C.RollValue[t.rollsLeft][t.dice]
-                               : C.KeeperValue[t.rollsLeft][t.dice];
-}
-
 // The optimal strategy evaluated on its own cache: its turn tables already hold exactly the
 // values of its choices, computed with the table's arithmetic. Recomputing them here with other
 // summation orders would leave last-bit differences in the shared tables, and a later choice
@@ -125,7 +120,7 @@ double StrategyExpectedValue(QuintorStrategyState* S, const GameState& g, const 
         }
         ComputeStrategyTurn(S, g);
     }
-    return TurnLookup(EC, t);
+    return TurnTableValue(EC, t);
 }
 
 void ComputeStrategyTurn(QuintorStrategyState* S, const GameState& g) {
@@ -192,7 +187,7 @@ double StrategyVariance(QuintorStrategyState* S, const GameState& g, const TurnS
         }
         ComputeVarianceTurn(S, g);
     }
-    return TurnLookup(VC, t);
+    return TurnTableValue(VC, t);
 }
 
 // The law of total variance at every random step: the spread of the conditional means plus the
