@@ -35,7 +35,7 @@ void TMainForm::CreateGameWindows() {
 }
 
 void TMainForm::NewGame() {
-    switch (gamePhase) {
+    switch (session.phase) {
     case gpGameNotStarted:
         q::Fail("TMainForm.NewGame", "GamePhase <> gpGameNotStarted");
     case gpGameInProgress:
@@ -88,14 +88,13 @@ void TMainForm::SetGamePhase(GamePhase phase) {
         break;
     }
     }
-    gamePhase = phase;
-    session.phase = q::GamePhase(phase);
+    session.phase = phase;
 }
 
 void TMainForm::HandleGameEvent(q::Event e) {
     switch (e.aspect) {
     case q::Rolling:
-        if (gamePhase == gpGameNotStarted) SetGamePhase(gpGameInProgress);
+        if (session.phase == gpGameNotStarted) SetGamePhase(gpGameInProgress);
         diceSet->DoRoll(session.gameState, session.turnState);
         UpdateScoreHints();
         scoreCard->EnableScoreButtons();

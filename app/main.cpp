@@ -227,7 +227,7 @@ void TMainForm::NewWindow1Click() {
 
 void TMainForm::Settings1Click() {
     const bool wasLoaded = TablesLoaded;
-    if (wasLoaded && gamePhase == gpGameInProgress) {
+    if (wasLoaded && session.phase == gpGameInProgress) {
         if (!Dialogs().Ask("Changing tables settings will abort current game. Do you want to "
                            "continue?"))
             return;
@@ -242,14 +242,14 @@ void TMainForm::Settings1Click() {
         EnableGameControls(true);
         return;
     }
-    if (TablesLoaded && gamePhase != gpGameNotStarted) NewGame();
+    if (TablesLoaded && session.phase != gpGameNotStarted) NewGame();
 }
 
 void TMainForm::closeEvent(QCloseEvent* ev) {
     if (TablesLoaded) {
         QString text;
         QString joiner = "Discard ";
-        if (gamePhase == gpGameInProgress) {
+        if (session.phase == gpGameInProgress) {
             text += joiner + "game in progress";
             joiner = " and ";
         }

@@ -86,7 +86,7 @@ private:
     // ==== Game controller (app/GameController.cpp) =============================================
     // Members below this line belong to the game controller; it may add its own here.
 public:
-    GamePhase Phase() const { return gamePhase; }
+    GamePhase Phase() const { return session.phase; }
     void CreateGameWindows();
     void NewGame();
     void SetGamePhase(GamePhase phase);
@@ -112,8 +112,8 @@ public:
 private:
     void SetNewGameControls(const QString& caption, const QString* hint, bool enabled);
 
-    GamePhase gamePhase = gpGameNotStarted;
-    // Game state, turn state and recording of this game; its score card mirrors the window's.
+    // Phase, game state, turn state and recording of this game; its score card mirrors the
+    // window's.
     quintor::GameSession session;
     TScoreCardForm* scoreCard = nullptr;
     TDiceSetForm* diceSet = nullptr;
