@@ -52,8 +52,6 @@ ValueListRank ExtremeRoll(bool demon, int n, const GameState& gs, const TurnStat
 
 }  // namespace
 
-std::string_view DiceDevilWord(DiceDevilKind kind) { return Words.at(kind); }
-
 bool DiceDevilKindFromWord(std::string_view word, DiceDevilKind& kind) {
     for (int k = 0; k < NDiceDevilKinds; ++k) {
         if (Words[k] == word) {

@@ -33,9 +33,8 @@ inline DiceDevilState* AngelDice() { return DiceDevil[dkAngel]; }
 inline DiceDevilState* SpecialDice() { return DiceDevil[dkSpecial]; }
 inline DiceDevilState* StuckAtDice() { return DiceDevil[dkStuckAt]; }
 
-// The console words of the kinds: user fair perlist perbag demon angel special stuckat.
-std::string_view DiceDevilWord(DiceDevilKind kind);
-// False (kind unchanged) for a word that names no kind; case matters.
+// The kind named by a console word (user fair perlist perbag demon angel special stuckat);
+// false (kind unchanged) for a word that names no kind; case matters.
 bool DiceDevilKindFromWord(std::string_view word, DiceDevilKind& kind);
 
 // Allocates DD when it is null (an existing record is reused), then sets its fields.

@@ -43,8 +43,8 @@ void CheckRollDue(const GameSession& s) {
     if (s.turnState.phase != ToRoll || s.turnState.rollsLeft == 0)
         throw RangeError("Roll: no roll is due; keep dice or score first");
 }
-}  // namespace
 
+// The first roll starts the game; the new values fill the dice that are not kept, in order.
 void SessionApplyRoll(GameSession& s, const Event& roll) {
     CheckRollDue(s);
     ApplyTurnEvent(s.turnState, roll);
@@ -61,6 +61,7 @@ void SessionApplyRoll(GameSession& s, const Event& roll) {
     s.shownDice = shown;
     s.kept.fill(false);
 }
+}  // namespace
 
 Event SessionRoll(GameSession& s, DiceDevilState* devil) {
     CheckRollDue(s);   // before the user source would ask for dice

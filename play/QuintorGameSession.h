@@ -30,9 +30,6 @@ void NewGameSession(GameSession& s);
 // from the shown dice left to right. RangeError unless the bag is among the dice on the table
 // and a roll is left.
 void SessionKeep(GameSession& s, ValueBagRank keptBag);
-// Applies a roll produced elsewhere (the window's dice set): the first roll starts the game,
-// the new values fill the dice that are not kept, in order.
-void SessionApplyRoll(GameSession& s, const Event& roll);
 // Asks the source for the roll of the unkept dice and applies it; returns the roll.
 Event SessionRoll(GameSession& s, DiceDevilState* devil);
 // Scores the dice in category c (RangeError unless it is free and the dice are rolled): the
