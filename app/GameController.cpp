@@ -11,6 +11,7 @@
 #include "app/gamewidgets.h"
 #include "app/main.h"
 #include "app/scorecards.h"
+#include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 #include "play/QuintorStateAnalyzer.h"
 
@@ -50,7 +51,7 @@ void TMainForm::NewGame() {
 
 void TMainForm::SetNewGameControls(const QString& caption, const QString* hint, bool enabled) {
     NewGameButton->setText(caption);
-    NewGame1->setText(caption);
+    NewGame1->setText(QLatin1Char('&') + caption);   // the first letter is its access key
     if (hint) {
         NewGameButton->setToolTip(*hint);
         NewGame1->setToolTip(*hint);
@@ -139,7 +140,7 @@ void TMainForm::OpenRecordingWindow(bool advance) {
     recWindows.append(w);
     currentRecWindow = w;
     const int shift = (recWindowCount - 1) * RecordingWindowOffset;
-    w->move(TGameRecForm::DesignedLeft + shift, TGameRecForm::DesignedTop + shift);
+    ::PlaceWindow(w, QPoint(TGameRecForm::DesignedLeft + shift, TGameRecForm::DesignedTop + shift));
     w->setWindowTitle(TGameRecForm::DesignedCaption() + QLatin1Char(' ') +
                       QString::number(recWindowCount));
     w->Unsaved = false;

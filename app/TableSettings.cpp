@@ -13,6 +13,7 @@
 
 #include "app/Dialogs.h"
 #include "app/settings.h"
+#include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
 #include "engine/QuintorStrategyAnalysis.h"
@@ -110,9 +111,9 @@ TCreateTableForm::TCreateTableForm(QWidget* parent)
     setObjectName("CreateTableForm");
     setWindowTitle("Table Settings");
     setFixedSize(464, 345);
-    move(441, 208);
     CreateControls();
     CreateConnections();
+    PlaceWindow(this, QPoint(441, 208));
     // While this window is open the creation runs step its bars; closed, a step does nothing.
     Progress().optimalStep = [this] { StepBar(PBOptE); };
     Progress().varianceStep = [this] { StepBar(PBV); };

@@ -2,11 +2,13 @@
 
 #include <vector>
 
+#include <QBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/gamewidgets.h"
+#include "app/windowplaces.h"
 #include "engine/QuintorStrategies.h"
 #include "play/QuintorStateAnalyzer.h"
 
@@ -66,9 +68,11 @@ TAdvisorForm::TAdvisorForm(std::function<std::string()> currentState, QWidget* p
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setWindowTitle(QStringLiteral("Optimal Solitaire Quintor Advisor"));
     setAttribute(Qt::WA_DeleteOnClose);
-    move(195, 107);
-    resize(542, 567);
     FormCreate();
+    // The designed size is the least that shows the controls as designed; larger, the text grows.
+    setMinimumSize(542, 567);
+    resize(542, 567);
+    PlaceWindow(this, QPoint(195, 107));
 }
 
 void TAdvisorForm::FormCreate() {
@@ -78,18 +82,18 @@ void TAdvisorForm::FormCreate() {
     AnalyzeButton = new QPushButton(QStringLiteral("Analyze"), this);
     AnalyzeButton->setObjectName(QStringLiteral("AnalyzeButton"));
     AnalyzeButton->setToolTip(QStringLiteral("Analyze given Quintor state"));
-    AnalyzeButton->setGeometry(24, 16, 75, 25);
+    AnalyzeButton->setFixedSize(75, 25);
     SetHintShown(AnalyzeButton, true);
 
     StateEdit = new QLineEdit(QStringLiteral("123456TFHSLQC;63-   0  56666;0"), this);
     StateEdit->setObjectName(QStringLiteral("StateEdit"));
     StateEdit->setFont(mono);
-    StateEdit->setGeometry(120, 16, 297, 24);
+    StateEdit->setFixedHeight(24);
 
     UpdateButton = new QPushButton(QStringLiteral("Update"), this);
     UpdateButton->setObjectName(QStringLiteral("UpdateButton"));
     UpdateButton->setToolTip(QStringLiteral("Update Quitor state from game, then analyze it"));
-    UpdateButton->setGeometry(440, 16, 75, 25);
+    UpdateButton->setFixedSize(75, 25);
     SetHintShown(UpdateButton, true);
 
     txtAdvice = new QPlainTextEdit(this);
@@ -99,11 +103,27 @@ void TAdvisorForm::FormCreate() {
     txtAdvice->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtAdvice->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtAdvice->setFont(mono);
-    txtAdvice->setGeometry(24, 56, 489, 465);
     txtAdvice->setPlainText(
         JoinLines(std::vector<std::string>(std::begin(HelpText), std::end(HelpText))));
 
+    // At the designed size the controls sit at their designed places (the text at 24, 56, 489
+    // by 465); the edit takes any extra width and the text any extra width and height.
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->addWidget(AnalyzeButton, 0, Qt::AlignTop);
+    row->addSpacing(21);
+    row->addWidget(StateEdit, 1, Qt::AlignTop);
+    row->addSpacing(21);
+    row->addWidget(UpdateButton, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 29, 46);
+    layout->setSpacing(15);
+    layout->addLayout(row);
+    layout->addWidget(txtAdvice, 1);
+
     connect(AnalyzeButton, &QPushButton::clicked, this, [this] { AnalyzeButtonClick(); });
+    // Return in the edit analyses, as the button does.
+    connect(StateEdit, &QLineEdit::returnPressed, this, [this] { AnalyzeButtonClick(); });
     connect(UpdateButton, &QPushButton::clicked, this, [this] { UpdateButtonClick(); });
 }
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 
 using namespace quintor;
@@ -19,11 +20,11 @@ TDiceSetForm::TDiceSetForm(QWidget* parent)
     WatchProgramEnd();
     setWindowTitle(QStringLiteral("Dice Set"));
     setFixedSize(246, 73);
-    move(0, 105);
     source = FairDice();
     FormCreate();
     ShowHints(false);
     ResetTurn();
+    PlaceWindow(this, QPoint(0, 105));
 }
 
 void TDiceSetForm::FormCreate() {

@@ -1,12 +1,18 @@
 #include "app/gamerecordings.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QScrollBar>
+#include <QTextDocument>
 
 #include "app/Dialogs.h"
 #include "app/gamewidgets.h"
+#include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
 
@@ -32,6 +38,11 @@ const char* const WelcomeText[] = {
     "Good luck!",
 };
 
+// The widest kind of report line: a choice that fell short of the optimal one by 5 points or
+// more, with the optimal choice, its values and the loss's marker beside it.
+const char* const WidestReportLine =
+    " 8 _______FHSLQC;43-  38 34566;2  F   0  135.76 29  3456_  154.36 31  18.60 ***";
+
 }  // namespace
 
 std::string LastSaveDir() {
@@ -53,9 +64,13 @@ TGameRecForm::TGameRecForm(QWidget* parent)
     WatchProgramEnd();
     setWindowTitle(DesignedCaption());
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(541, 570);
-    move(DesignedLeft, DesignedTop);
     FormCreate();
+    // The designed size is the least; it opens wide enough for a whole report line, where the
+    // screen has room for that, so no line needs scrolling sideways.
+    setMinimumSize(DesignedWidth, DesignedHeight);
+    resize(std::max(DesignedWidth, WidthForText(QString::fromLatin1(WidestReportLine))),
+           DesignedHeight);
+    PlaceWindow(this, QPoint(DesignedLeft, DesignedTop));
 }
 
 void TGameRecForm::FormCreate() {
@@ -75,12 +90,28 @@ void TGameRecForm::FormCreate() {
     txtGameRec->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtGameRec->setFont(MonospacedFont(13));
 
+    // The buttons form a row at the top left, above the text, which takes all the rest.
+    ButtonRow = new QHBoxLayout;
+    ButtonRow->addWidget(SaveButton);
+    ButtonRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(SaveButton, 0, Qt::AlignLeft);
+    layout->addLayout(ButtonRow);
     layout->addWidget(txtGameRec, 1);
 
     SetLines(std::vector<std::string>(std::begin(WelcomeText), std::end(WelcomeText)));
+}
+
+int TGameRecForm::WidthForText(const QString& line) const {
+    // The line, the document's margins, the cursor, the text area's frame and its vertical
+    // scroll bar, and the window's margins around the text area.
+    const int text = txtGameRec->fontMetrics().horizontalAdvance(line) +
+                     2 * int(std::ceil(txtGameRec->document()->documentMargin())) +
+                     txtGameRec->cursorWidth();
+    const int area = text + 2 * txtGameRec->frameWidth() +
+                     txtGameRec->verticalScrollBar()->sizeHint().width();
+    const QMargins m = layout()->contentsMargins();
+    return area + m.left() + m.right();
 }
 
 void TGameRecForm::SetLines(const std::vector<std::string>& lines) {

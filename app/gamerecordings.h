@@ -10,6 +10,7 @@
 
 #include "play/QuintorGameRecordings.h"
 
+class QHBoxLayout;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -20,6 +21,8 @@ public:
 
     static constexpr int DesignedLeft = 337;
     static constexpr int DesignedTop = 113;
+    static constexpr int DesignedWidth = 541;
+    static constexpr int DesignedHeight = 570;
     static QString DesignedCaption() { return QStringLiteral("Game Recording"); }
 
     // The window shows an analysis that has not been saved since it was written.
@@ -38,7 +41,11 @@ protected:
 private:
     void FormCreate();
     void SetLines(const std::vector<std::string>& lines);
+    // The window width at which the text area shows line without scrolling sideways.
+    int WidthForText(const QString& line) const;
 
+    // The row of buttons above the text; more buttons join it after Save.
+    QHBoxLayout* ButtonRow = nullptr;
     QPushButton* SaveButton = nullptr;
     QPlainTextEdit* txtGameRec = nullptr;
 };

@@ -5,15 +5,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 
 #include "app/Dialogs.h"
 #include "app/TableSettings.h"
 #include "app/gamewidgets.h"
 #include "app/settings.h"
+#include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 
 using namespace quintor;
@@ -59,29 +60,34 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateActions() {
-    Exit1 = MakeAction(this, "Exit1", "Exit");
+    // Each caption's "&" marks its access key (Alt with the menu's, then the item's letter);
+    // it is not shown. The shortcuts are the usual desktop ones.
+    Exit1 = MakeAction(this, "Exit1", "E&xit");
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    NewGame1 = MakeAction(this, "NewGame1", "New Game");
-    Hints1 = MakeAction(this, "Hints1", "Hints");
+    NewGame1 = MakeAction(this, "NewGame1", "&New Game");
+    NewGame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Hints1 = MakeAction(this, "Hints1", "&Hints");
     Hints1->setCheckable(true);
     Hints1->setToolTip("Switch between professional and amateur mode");
 
     // The data of a dice item is the number of the dice source it selects.
     DiceGroup = new QActionGroup(this);
     DiceGroup->setExclusive(true);
-    Fair1 = MakeAction(DiceGroup, "Fair1", "Fair");
+    Fair1 = MakeAction(DiceGroup, "Fair1", "&Fair");
     Fair1->setData(1);
-    Demonic1 = MakeAction(DiceGroup, "Demonic1", "Demonic");
+    Demonic1 = MakeAction(DiceGroup, "Demonic1", "&Demonic");
     Demonic1->setData(4);
-    Angelic1 = MakeAction(DiceGroup, "Angelic1", "Angelic");
+    Angelic1 = MakeAction(DiceGroup, "Angelic1", "&Angelic");
     Angelic1->setData(5);
     for (QAction* a : DiceGroup->actions()) a->setCheckable(true);
     Fair1->setChecked(true);
 
-    NewWindow1 = MakeAction(this, "NewWindow1", "New Window");
-    Settings1 = MakeAction(this, "Settings1", "Settings...");
+    NewWindow1 = MakeAction(this, "NewWindow1", "&New Window");
+    Settings1 = MakeAction(this, "Settings1", "&Settings...");
     Settings1->setToolTip("Create a score table");
-    About1 = MakeAction(this, "About1", "About");
+    About1 = MakeAction(this, "About1", "&About");
+    About1->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 void TMainForm::CreateMenus() {
@@ -94,18 +100,18 @@ void TMainForm::CreateMenus() {
         m->setToolTipsVisible(true);
         return m;
     };
-    Fi1 = add("Fi1", "File");
+    Fi1 = add("Fi1", "&File");
     Fi1->addAction(Exit1);
-    Game1 = add("Game1", "Game");
+    Game1 = add("Game1", "&Game");
     Game1->addAction(NewGame1);
     Game1->addAction(Hints1);
-    Dice1 = add("Dice1", "Dice");
+    Dice1 = add("Dice1", "&Dice");
     Dice1->addActions(DiceGroup->actions());
-    Advisor1 = add("Advisor1", "Advisor");
+    Advisor1 = add("Advisor1", "&Advisor");
     Advisor1->addAction(NewWindow1);
-    Tables1 = add("Tables1", "Tables");
+    Tables1 = add("Tables1", "&Tables");
     Tables1->addAction(Settings1);
-    Help1 = add("Help1", "Help");
+    Help1 = add("Help1", "&Help");
     Help1->addAction(About1);
 }
 
@@ -148,9 +154,9 @@ void TMainForm::CreateConnections() {
 
 void TMainForm::PlaceWindow() {
     // A fixed strip: the layout holds the client area at its size, so no maximise and no
-    // resizing; it sits at the top edge of the screen.
+    // resizing; its frame sits at the top edge of the screen.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    move(0, 0);
+    ::PlaceWindow(this, QPoint(0, 0));
 }
 
 void TMainForm::FormCreate() {

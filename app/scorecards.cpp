@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/Dialogs.h"
+#include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 
 using namespace quintor;
@@ -76,9 +77,9 @@ TScoreCardForm::TScoreCardForm(QWidget* parent)
     WatchProgramEnd();
     setWindowTitle(QStringLiteral("Score Card"));
     setFixedSize(305, 505);
-    move(0, 208);
     FormCreate();
     ShowHints(false);
+    PlaceWindow(this, QPoint(0, 208));
 }
 
 QLabel* TScoreCardForm::CreateLabel(QWidget* parent, const char* name, const QString& caption,
