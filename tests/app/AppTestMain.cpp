@@ -1,11 +1,15 @@
 // The window tests run inside the program's own application object. As
-// "app_tests --trainer-child FOLDER fail|exit" it runs the whole trainer in FOLDER instead,
-// answering every dialog with OK and printing its text; once the loop runs, New Game is asked
-// for before any game started, a program fault (fail), or File > Exit is chosen.
+// "app_tests --trainer-child FOLDER fail|exit|places" it runs the whole trainer in FOLDER
+// instead, answering every dialog with OK and printing its text; once the loop runs, New Game is
+// asked for before any game started, a program fault (fail), or File > Exit is chosen, after
+// (places) opening an advisor and the table settings and printing where the windows are.
 #include <cstring>
 #include <iostream>
 
 #include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -31,6 +35,29 @@ struct EchoDialogs : DialogService {
     QString ChooseDirectory(const QString& start) override { return Echo("DIR", start), QString(); }
 };
 
+// "name left top width height" of every shown window's frame, followed by the width and height
+// of its client area; then "screen" and the available area.
+void PrintPlaces() {
+    auto print = [](const QString& name, const QRect& r, const QSize& client) {
+        std::cout << name.toStdString() << ' ' << r.x() << ' ' << r.y() << ' ' << r.width() << ' '
+                  << r.height() << ' ' << client.width() << ' ' << client.height() << std::endl;
+    };
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) print(w->objectName(), w->frameGeometry(), w->size());
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    print(QStringLiteral("screen"), area, area.size());
+}
+
+void ShowPlaces(TMainForm& f) {
+    f.NewAdvisorButton->click();
+    QTimer::singleShot(0, &f, [] {   // inside the table settings window's loop
+        PrintPlaces();
+        QApplication::activeModalWidget()->close();
+    });
+    f.Settings1->trigger();
+    f.Exit1->trigger();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,9 +65,14 @@ int main(int argc, char** argv) {
         EchoDialogs echo;
         SetDialogs(&echo);
         SetExePath(argv[2]);
-        const bool exit = std::strcmp(argv[3], "exit") == 0;
-        TrainerOptions options{std::string(argv[2]) + "/QuintorTrainer", [exit](TMainForm& f) {
-            QTimer::singleShot(0, &f, [&f, exit] { exit ? f.Exit1->trigger() : f.NewGame(); });
+        const std::string mode = argv[3];
+        TrainerOptions options{std::string(argv[2]) + "/QuintorTrainer", [mode](TMainForm& f) {
+            QTimer::singleShot(0, &f, [&f, mode] {
+                if (mode == "places")
+                    ShowPlaces(f);
+                else
+                    mode == "exit" ? f.Exit1->trigger() : f.NewGame();
+            });
         }};
         int childArgc = 1;
         return RunTrainer(childArgc, argv, options);
