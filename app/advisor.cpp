@@ -73,6 +73,7 @@ TAdvisorForm::TAdvisorForm(std::function<std::string()> currentState, QWidget* p
     setMinimumSize(542, 567);
     resize(542, 567);
     PlaceWindow(this, QPoint(195, 107));
+    StateEdit->setFocus();   // ready for typing a state and Return
 }
 
 void TAdvisorForm::FormCreate() {

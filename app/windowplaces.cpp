@@ -73,6 +73,7 @@ public:
             Framed(window)) {
             window->removeEventFilter(this);
             QTimer::singleShot(0, window, [w = window, place = designed] { KeepInside(w, place); });
+            setParent(nullptr);   // done: a later PlaceWindow must not find it
             deleteLater();
         }
         return false;

@@ -175,7 +175,7 @@ TEST(WindowPlaces, InsideTheScreenWithLargeFonts) {
 
 // Every menu and every item has an access key, unique within its menu, that does not show in
 // its text; Alt and the keys reach the items. Ctrl+N, Ctrl+Q and F1 are New Game, Exit and
-// About; Return in the advisor's state edit analyses the text.
+// About; the advisor opens ready for typing, and Return in its state edit analyses the text.
 TEST(Keyboard, AccessKeysShortcutsAndReturn) {
     Trainer t;
     TMainForm& m = *t.main;
@@ -255,7 +255,7 @@ TEST(Keyboard, AccessKeysShortcutsAndReturn) {
     auto* edit = Find<QLineEdit>(a, "StateEdit");
     edit->setText("123456TFHSLQC;63-   0  56666;2");
     QApplication::setActiveWindow(a);
-    edit->setFocus();
+    EXPECT_EQ(a->focusWidget(), edit);   // ready for typing
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(Find<QPlainTextEdit>(a, "txtAdvice")->toPlainText().section('\n', 0, 0),
               "23 options");
