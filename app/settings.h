@@ -18,7 +18,7 @@ std::string SettingsFilePath();
 // [General] Version; empty when the file or the key is missing.
 std::string ReadIniVersion();
 void WriteIniVersion(const std::string& version);
-// [Tables] Location; when missing, ExePath/../gstbl if that folder exists, else ExePath. The
-// default is never written.
+// [Tables] Location; when missing, the default location of the console program as well
+// (DefaultTableLocation of ExePath). The default is never written.
 std::string ReadTablesLocation();
 void WriteTablesLocation(const std::string& location);
