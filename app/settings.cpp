@@ -52,7 +52,7 @@ std::string GetExePath() {
 }
 
 std::string SettingsFilePath() {
-    if (exePath.empty() || !quintor::DirectoryWritable(exePath))
+    if (exePath.empty() || !quintor::KeepsFilesBeside(exePath))
         return quintor::UserFolder("config") + "/" + SettingsFileName;
     return exePath + "/" + SettingsFileName;
 }

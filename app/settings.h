@@ -11,8 +11,9 @@ inline const char* const SettingsFileName = "QuintorTrainerSettings.ini";
 void SetExePath(const std::string& path);
 std::string GetExePath();
 
-// Beside the program, or in the user's configuration folder when the program's folder is not
-// writable (a new table location must not be lost while looking saved).
+// Beside the program, or in the user's configuration folder when the program's folder keeps no
+// files (KeepsFilesBeside: not writable, or an installed program's; a new table location must
+// not be lost while looking saved).
 std::string SettingsFilePath();
 
 // [General] Version; empty when the file or the key is missing.

@@ -117,7 +117,7 @@ void CheckTableLocation(const std::string& location) {
 std::string DefaultTableLocation(const std::string& exeDir) {
     const std::string beside = exeDir + "/../gstbl";
     if (DirectoryExists(beside)) return beside;
-    if (DirectoryWritable(exeDir)) return exeDir;
+    if (KeepsFilesBeside(exeDir)) return exeDir;
     try {
         const std::string own = UserFolder("data") + "/gstbl";
         std::error_code ec;

@@ -1,6 +1,6 @@
 // Where the tables are looked for when no location is chosen, the same in both programs: a
 // folder gstbl beside the program's folder (the build tree), else the program's folder while it
-// takes files, else, for an installed program whose folder does not, the user's data folder.
+// takes files and is no installation's, else the user's data folder.
 #include <cstdlib>
 #include <optional>
 
@@ -84,6 +84,20 @@ TEST(DefaultTableLocation, BesideTheProgramInItsFolderOrInTheUsersDataFolderAlik
         EXPECT_EQ(TablesInfo(program, root.path).second.rfind("Table location: " + (root / "data/QuintorTrainer/gstbl"), 0), 0u);
         const Environment relative("XDG_DATA_HOME", "data");
         EXPECT_EQ(DefaultTableLocation(bin), own);
+    }
+
+    {   // An installation's bin folder that root could write to keeps nothing either: the
+        // installed manual page beside it marks it.
+        fs::create_directories(root / "share/man/man6");
+        std::ofstream(root / "share/man/man6/quintor.6.gz") << "page";
+        ASSERT_TRUE(DirectoryWritable(bin));
+        EXPECT_EQ(DefaultTableLocation(bin), own);
+        const auto [rc, out] = TablesInfo(program, root.path);
+        EXPECT_EQ(out.rfind("Table location: " + own + "\n", 0), 0u) << out;
+        SetExePath(bin);
+        EXPECT_EQ(SettingsFilePath(), home + "/config/QuintorTrainer/" + SettingsFileName);
+        EXPECT_EQ(Entries(bin), 1);
+        fs::remove_all(root / "share");
     }
 
     // A folder gstbl beside the program's folder comes first, whether that folder takes files
