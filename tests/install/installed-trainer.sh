@@ -14,7 +14,8 @@ xpid= pid= locked=
 cleanup() {
   set +e
   [ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null
-  [ -n "$xpid" ] && kill "$xpid" 2> /dev/null
+  # Waited for, so that the next run does not meet a server still going down.
+  [ -n "$xpid" ] && kill "$xpid" 2> /dev/null && wait "$xpid" 2> /dev/null
   [ "$locked" = immutable ] && chattr -i "$bin"
   chmod -R u+w "$work" 2> /dev/null
   rm -rf "$work"
@@ -48,16 +49,34 @@ done
 [ -f "$XDG_STATE_HOME/QuintorTrainer/quintor.log" ] || fail "the console program's run log is not in the state folder"
 
 command -v Xvfb > /dev/null || fail "Xvfb is missing (package xvfb)"
-dispfile=$work/display
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$dispfile" 2> /dev/null &
-xpid=$!
-for _ in $(seq 1 100); do
-  [ -s "$dispfile" ] && break
-  kill -0 "$xpid" 2> /dev/null || fail "Xvfb did not start"
-  sleep 0.1
+# The server picks a free display itself (-displayfd). A server that another run is just shutting
+# down can take the new socket with it, so the display is tried before use, and a new server
+# started if it does not answer.
+start_x() {
+  local dispfile=$work/display
+  : > "$dispfile"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$dispfile" 2> /dev/null &
+  xpid=$!
+  for _ in $(seq 1 100); do
+    [ -s "$dispfile" ] && break
+    kill -0 "$xpid" 2> /dev/null || return 1
+    sleep 0.1
+  done
+  [ -s "$dispfile" ] || return 1
+  export DISPLAY=":$(head -n 1 "$dispfile")"
+  for _ in $(seq 1 20); do
+    xwininfo -root > /dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+started=
+for _ in 1 2 3 4 5; do
+  if start_x; then started=1; break; fi
+  kill "$xpid" 2> /dev/null; wait "$xpid" 2> /dev/null || true
+  xpid=
 done
-[ -s "$dispfile" ] || fail "Xvfb gave no display"
-export DISPLAY=":$(head -n 1 "$dispfile")"
+[ -n "$started" ] || fail "Xvfb gave no usable display"
 
 "$bin/QuintorTrainer" > "$work/out.txt" 2>&1 &
 pid=$!
