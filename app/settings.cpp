@@ -5,6 +5,7 @@
 #include <QTemporaryFile>
 
 #include "core/GeneralStuff.h"
+#include "engine/QuintorStateTables.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ std::string GetExePath() {
 }
 
 std::string SettingsFilePath() {
-    if (exePath.empty() || !quintor::DirectoryWritable(exePath))
+    if (exePath.empty() || !quintor::KeepsFilesBeside(exePath))
         return quintor::UserFolder("config") + "/" + SettingsFileName;
     return exePath + "/" + SettingsFileName;
 }
@@ -68,8 +69,7 @@ void WriteIniVersion(const std::string& version) {
 std::string ReadTablesLocation() {
     const std::string location = ReadKey("Tables/Location").toStdString();
     if (!location.empty()) return location;
-    const std::string beside = exePath + "/../gstbl";
-    return quintor::DirectoryExists(beside) ? beside : exePath;
+    return quintor::DefaultTableLocation(exePath);
 }
 
 void WriteTablesLocation(const std::string& location) {

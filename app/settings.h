@@ -11,14 +11,15 @@ inline const char* const SettingsFileName = "QuintorTrainerSettings.ini";
 void SetExePath(const std::string& path);
 std::string GetExePath();
 
-// Beside the program, or in the user's configuration folder when the program's folder is not
-// writable (a new table location must not be lost while looking saved).
+// Beside the program, or in the user's configuration folder when the program's folder keeps no
+// files (KeepsFilesBeside: not writable, or an installed program's; a new table location must
+// not be lost while looking saved).
 std::string SettingsFilePath();
 
 // [General] Version; empty when the file or the key is missing.
 std::string ReadIniVersion();
 void WriteIniVersion(const std::string& version);
-// [Tables] Location; when missing, ExePath/../gstbl if that folder exists, else ExePath. The
-// default is never written.
+// [Tables] Location; when missing, the default location of the console program as well
+// (DefaultTableLocation of ExePath). The default is never written.
 std::string ReadTablesLocation();
 void WriteTablesLocation(const std::string& location);

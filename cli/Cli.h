@@ -30,8 +30,4 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
 
 std::string UsageText();
 
-// The table location when none is given: a folder "gstbl" beside the program's folder if it
-// exists, else the program's folder.
-std::string DefaultTableLocation(const std::string& exeDir);
-
 }  // namespace quintor::cli

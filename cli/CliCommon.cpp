@@ -81,11 +81,6 @@ long long ParseCount(const std::string& text, long long lo, long long hi, std::s
     return n;
 }
 
-std::string DefaultTableLocation(const std::string& exeDir) {
-    const std::string beside = exeDir + "/../gstbl";
-    return DirectoryExists(beside) ? beside : exeDir;
-}
-
 std::string TableLocation(const Options& options) {
     if (options.values.count("--location")) return options.Value("--location");
     return DefaultTableLocation(DirectoryOf(ExecutablePath()));

@@ -38,7 +38,8 @@ std::string UsageText() {
            "  --version    Show the program's version.\n"
            "\n"
            "Without --location the tables are looked for in a folder \"gstbl\" beside the\n"
-           "program's folder, or else in the program's folder.\n"
+           "program's folder, else in the program's folder; an installed program looks in\n"
+           "$XDG_DATA_HOME/QuintorTrainer/gstbl (~/.local/share/QuintorTrainer/gstbl).\n"
            "\n"
            "Exit status: 0 success, 1 missing table or file error, 2 bad arguments or an error\n"
            "in the state text, 3 internal check failed.\n";

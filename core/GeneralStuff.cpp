@@ -248,6 +248,10 @@ bool DirectoryWritable(const std::string& dir) {
     return DirectoryExists(dir) && ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
+bool KeepsFilesBeside(const std::string& dir) {
+    return DirectoryWritable(dir) && !FileExists(dir + InstalledMarker);
+}
+
 namespace {
 std::string HomeDirectory() {
     const char* home = std::getenv("HOME");
@@ -449,7 +453,7 @@ void InitGeneralStuff(const std::string& exePath) {
     const std::string primary = LogPathFor(exePath.empty() ? ExecutablePath() : exePath);
     // A log that cannot be created or written (a full disk) moves to the user's state folder;
     // failing that, the program runs on without one.
-    if (DirectoryWritable(DirectoryOf(primary)) && StartLog(primary)) return;
+    if (KeepsFilesBeside(DirectoryOf(primary)) && StartLog(primary)) return;
     try {
         StartLog(UserFolder("state") + "/" + FileNameOf(primary));
     } catch (const IOError&) {

@@ -83,6 +83,11 @@ std::string LogPathFor(std::string_view exePath);
 bool FileExists(const std::string& path);        // a regular file (or link to one)
 bool DirectoryExists(const std::string& path);
 bool DirectoryWritable(const std::string& dir);
+// Whether a program in dir keeps its files (run log, settings, tables) beside it: only when dir
+// is writable and is not the bin folder of an installation, recognised by the console program's
+// manual page in ../share/man/man6, which root could write to but should not.
+bool KeepsFilesBeside(const std::string& dir);
+inline constexpr const char* InstalledMarker = "/../share/man/man6/quintor.6.gz";
 // $XDG_STATE_HOME or ~/.local/state (kind "state"), $XDG_CONFIG_HOME or ~/.config ("config"),
 // each with the subfolder QuintorTrainer, created on demand.
 std::string UserFolder(std::string_view kind);

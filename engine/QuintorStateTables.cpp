@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <ostream>
@@ -111,6 +112,20 @@ void CheckTableLocation(const std::string& location) {
     if (::close(fd) != 0 && err == 0) err = errno;
     ::unlink(probe.c_str());
     if (err != 0) refuse(std::strerror(err));
+}
+
+std::string DefaultTableLocation(const std::string& exeDir) {
+    const std::string beside = exeDir + "/../gstbl";
+    if (DirectoryExists(beside)) return beside;
+    if (KeepsFilesBeside(exeDir)) return exeDir;
+    try {
+        const std::string own = UserFolder("data") + "/gstbl";
+        std::error_code ec;
+        std::filesystem::create_directory(own, ec);
+        return own;
+    } catch (const IOError&) {
+        return exeDir;   // no home folder to keep them in: the messages name the program's folder
+    }
 }
 
 void LoadGameStateTable(const std::string& fileName, GameStateTable& table) {

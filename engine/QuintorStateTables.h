@@ -38,4 +38,11 @@ void LoadGameStateTable(const std::string& fileName, GameStateTable& table);
 // with a one-byte file, removed again). The creation runs check first, not after hours.
 void CheckTableLocation(const std::string& location);
 
+// Where both programs look for the tables when none is chosen: a folder gstbl beside the
+// program's folder if there is one (the build tree), else the program's folder while it keeps
+// files (KeepsFilesBeside); an installed program's folder does not, so then
+// $XDG_DATA_HOME/QuintorTrainer/gstbl (default ~/.local/share/QuintorTrainer/gstbl), created here
+// so that the tables can be made in it. The ".." of the first is kept as it is.
+std::string DefaultTableLocation(const std::string& exeDir);
+
 }  // namespace quintor

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils openbox
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  desktop-file-utils appstream groff-base man-db dpkg-dev e2fsprogs
 )
 
 missing=()

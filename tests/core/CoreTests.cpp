@@ -195,10 +195,15 @@ TEST(Files, RunLogAtomicWritesAndFallbacks) {
     DoneGeneralStuff();
     DoneGeneralStuff();
     EXPECT_TRUE(std::regex_match(Text(log), std::regex(started + "middle line\n" + stopped))) << Text(log);
-    // A missing or unwritable program folder: the log goes to the user's state folder.
+    // A missing or unwritable program folder, or an installation's bin folder (writable for
+    // root): the log goes to the user's state folder.
     fs::create_directory(dir / "ro");
     fs::permissions(dir / "ro", fs::perms(0555));
-    for (const char* exe : {"no-such-folder/prog", "ro/prog.bin"}) {
+    fs::create_directories(dir / "inst/bin"), fs::create_directories(dir / "inst/share/man/man6");
+    std::ofstream(dir / "inst/share/man/man6/quintor.6.gz") << "page";
+    EXPECT_TRUE(KeepsFilesBeside(dir / "inst"));
+    EXPECT_FALSE(KeepsFilesBeside(dir / "inst/bin"));
+    for (const char* exe : {"no-such-folder/prog", "ro/prog.bin", "inst/bin/prog"}) {
         if (exe[0] == 'r' && ::geteuid() == 0) continue;   // permissions do not bind the superuser
         InitGeneralStuff(dir / exe);
         EXPECT_EQ(LogFilePath(), fallback) << exe;

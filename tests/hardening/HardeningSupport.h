@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -82,26 +83,27 @@ struct FileSizeLimit {
     ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved), std::signal(SIGXFSZ, handler); }
 };
 
-// A folder that takes no new file: without write permission for a plain user; for root, which
-// passes every permission check, immutable, or, where the file system cannot do that, with no
-// write succeeding while it lives (file-size limit 0, which hits the run log as well).
-struct UnwritableFolder {
-    TempFolder folder;
-    bool immutable = ::geteuid() == 0 && SetImmutable(true);
-    std::unique_ptr<FileSizeLimit> limit;
-    UnwritableFolder() {
+// Makes an existing folder take no new file while it lives: without write permission for a
+// plain user; for root, which passes every permission check, immutable. Locked() is false where
+// the file system cannot make it immutable.
+struct FolderLock {
+    std::string path;
+    bool immutable = false;
+    explicit FolderLock(std::string dir) : path(std::move(dir)) {
         if (::geteuid() != 0)
-            fs::permissions(folder.path, fs::perms::owner_read | fs::perms::owner_exec);
-        else if (!immutable)
-            limit = std::make_unique<FileSizeLimit>(0);
+            fs::permissions(path, fs::perms::owner_read | fs::perms::owner_exec);
+        else
+            immutable = SetImmutable(true);
     }
-    ~UnwritableFolder() {
+    FolderLock(const FolderLock&) = delete;
+    ~FolderLock() {   // write permission back, so that it can be emptied
         if (immutable) SetImmutable(false);
+        std::error_code ec;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
     }
-    const std::string& Path() const { return folder.path; }
-    bool Refuses() const { return !limit; }   // else the run log may be what fails first
+    bool Locked() const { return ::geteuid() != 0 || immutable; }
     bool SetImmutable(bool on) {
-        const int fd = ::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         int flags = 0;
         bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
         flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
@@ -109,6 +111,17 @@ struct UnwritableFolder {
         if (fd >= 0) ::close(fd);
         return ok;
     }
+};
+
+// A fresh folder that takes no new file; where it cannot be locked (root on a file system
+// without the immutable flag), no write succeeds while it lives (file-size limit 0, which hits
+// the run log as well).
+struct UnwritableFolder {
+    TempFolder folder;
+    FolderLock lock{folder.path};
+    std::unique_ptr<FileSizeLimit> limit = lock.Locked() ? nullptr : std::make_unique<FileSizeLimit>(0);
+    const std::string& Path() const { return folder.path; }
+    bool Refuses() const { return !limit; }   // else the run log may be what fails first
 };
 
 }  // namespace quintor::hardening
