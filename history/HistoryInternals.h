@@ -23,6 +23,11 @@ struct HistoryDatabase::Impl {
         " luck, options, identical)"
         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)"};
 
+    SqliteStmt addToTotals{db,
+        "INSERT INTO choice_totals(dice, kind, turn, category, best_category, kept, best_kept,"
+        " identical, costly, choices, loss) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 1, ?10)"
+        " ON CONFLICT DO UPDATE SET choices = choices + 1, loss = loss + excluded.loss"};
+
     // The columns of a game row, in the order ReadGameRow expects them.
 #define QUINTOR_GAME_COLUMNS                                                                   \
     "id, started, ended, dice, finished, score, start_value, luck, loss, end_value, choices," \
@@ -42,10 +47,9 @@ struct HistoryDatabase::Impl {
     SqliteStmt series{db,
         "SELECT id, ended, score, loss FROM games WHERE finished AND (?1 = '' OR dice = ?1)"
         " ORDER BY id"};
-    SqliteStmt splitScan{db,
-        "SELECT c.kind, c.turn, c.choice_category, c.choice_arg, c.best_category, c.best_arg,"
-        " c.loss, c.identical FROM games g JOIN choices c ON c.game = g.id"
-        " WHERE (?1 = '' OR g.dice = ?1) AND c.options > 1"};
+    SqliteStmt totals{db,
+        "SELECT kind, turn, category, best_category, kept, best_kept, identical, costly, choices, loss"
+        " FROM choice_totals WHERE ?1 = '' OR dice = ?1"};
     SqliteStmt lastGames{db,
         "SELECT " QUINTOR_GAME_COLUMNS " FROM games WHERE ?1 = '' OR dice = ?1"
         " ORDER BY id DESC LIMIT ?2"};

@@ -128,6 +128,7 @@ HistoryStatistics ReadHistoryStatistics(HistoryDatabase& db, const HistoryFilter
         if (st.counts.choices > 0) {
             st.meanLossPerChoice = s.Real(12) / st.counts.choices;
             st.identicalShare = double(st.counts.identical) / st.counts.choices;
+            st.tieShare = double(st.counts.identical + st.counts.byClass[0]) / st.counts.choices;
         }
         return st;
     });
@@ -160,36 +161,34 @@ HistorySeries ReadHistorySeries(HistoryDatabase& db, const HistoryFilter& f, int
     });
 }
 
-LossSplits ReadLossSplits(HistoryDatabase& db, const HistoryFilter& f, HistoryResult* result) {
+LossSplits ReadLossSplits(HistoryDatabase& db, const HistoryFilter& f, HistoryResult* result, std::size_t habitCount) {
     return Query<LossSplits>(db, result, "computing where the points go", [&](HistoryDatabase::Impl& h) {
         LossSplits sp;
         std::vector<LossShare> habits(NHabitKeys);
-        SqliteStmt& s = h.splitScan;
+        SqliteStmt& s = h.totals;
         SqliteStmt::Use use(s);
         s.Bind(1, f.diceSource);
         while (s.Step()) {
             const int kind = int(CheckRange(s.Int(0), 0, NChoiceKinds - 1, "kind of choice"));
             const int turn = int(CheckRange(s.Int(1), 1, NTurnsPerGame, "turn"));
-            const double loss = s.Real(6);
-            LossShare& byKind = sp.byKind[std::size_t(kind)];
-            LossShare& byTurn = sp.byTurn[std::size_t(turn - 1)];
-            ++byKind.choices, ++byTurn.choices;
-            if (s.Int(7)) continue;   // identical: counted, nothing lost
-            byKind.loss += loss, byTurn.loss += loss;
-            const bool scoring = !s.IsNull(2), bestScoring = !s.IsNull(4);
-            const int category = scoring ? int(CheckCategory(s.Int(2))) : -1;
-            const int bestCategory = bestScoring ? int(CheckCategory(s.Int(4))) : -1;
-            if (scoring) {
+            const int category = int(CheckRange(s.Int(2), -1, NCategories - 1, "category"));
+            const int bestCategory = int(CheckRange(s.Int(3), -1, NCategories - 1, "category"));
+            const int kept = int(CheckRange(s.Int(4), 0, NDice, "kept dice"));
+            const int bestKept = int(CheckRange(s.Int(5), 0, NDice, "kept dice"));
+            const bool identical = s.Int(6) != 0, costly = s.Int(7) != 0;
+            const LossShare share{int(s.Int(8)), s.Real(9)};
+            for (LossShare* l : {&sp.byKind[std::size_t(kind)], &sp.byTurn[std::size_t(turn - 1)]})
+                l->choices += share.choices, l->loss += share.loss;
+            if (identical) continue;
+            if (category >= 0) {
                 LossShare& byCategory = sp.byCategory[std::size_t(category)];
-                ++byCategory.choices, byCategory.loss += loss;
+                byCategory.choices += share.choices, byCategory.loss += share.loss;
             }
-            if (LossClass(loss) == 0) continue;   // a tie or nearly: no habit to change
-            const int kept = scoring ? 0 : KeptCount(s.Int(3));
-            const int bestKept = scoring || bestScoring ? 0 : KeptCount(s.Int(5));
+            if (!costly) continue;   // ties and near-ties: no habit to change
             LossShare& habit = habits[std::size_t(HabitKey(kind, category, bestCategory, kept, bestKept))];
-            ++habit.choices, habit.loss += loss;
+            habit.choices += share.choices, habit.loss += share.loss;
         }
-        // The three costliest, by the points they lost in all.
+        // The costliest, by the points they lost in all.
         std::vector<int> keys;
         for (int k = 0; k < NHabitKeys; ++k)
             if (habits[std::size_t(k)].choices > 0) keys.push_back(k);
@@ -197,7 +196,7 @@ LossSplits ReadLossSplits(HistoryDatabase& db, const HistoryFilter& f, HistoryRe
             const LossShare &x = habits[std::size_t(a)], &y = habits[std::size_t(b)];
             return x.loss != y.loss ? x.loss > y.loss : a < b;
         };
-        const std::size_t n = std::min<std::size_t>(3, keys.size());
+        const std::size_t n = std::min(habitCount, keys.size());
         std::partial_sort(keys.begin(), keys.begin() + std::ptrdiff_t(n), keys.end(), costlier);
         for (std::size_t i = 0; i < n; ++i) {
             int k = keys[i];
@@ -288,6 +287,7 @@ void WriteHistoryStatistics(std::ostream& out, const HistoryFilter& f, const His
     }
     out << Format("  Mean loss per choice           : %9.3f\n", s.meanLossPerChoice);
     out << Format("  Choices identical to the best  : %7.1f%% of %d\n", 100.0 * s.identicalShare, s.counts.choices);
+    out << Format("  Choices losing less than 0.01  : %7.1f%%\n", 100.0 * s.tieShare);
     for (int c = 0; c < NLossClasses; ++c)
         out << Format("  Other choices with loss %-3s    : %5d\n", LossClassMarker(c), s.counts.byClass[std::size_t(c)]);
 

@@ -28,6 +28,7 @@ struct HistoryStatistics {
     double meanLossPerChoice = 0.0;   // every choice's loss over the choices (report's mean delta)
     ChoiceCounts counts;
     double identicalShare = 0.0;   // choices identical to the best option / choices
+    double tieShare = 0.0;         // those and the others that lost less than 0.01 ("<>") / choices
 };
 
 // The finished games in the order played, each with the mean over the last `window` games
@@ -59,7 +60,7 @@ struct LossSplits {
     std::array<LossShare, NChoiceKinds> byKind{};          // keep after 1st roll, after 2nd, score
     std::array<LossShare, NTurnsPerGame> byTurn{};         // index: turn - 1
     std::array<LossShare, NCategories> byCategory{};       // scorings whose best option was another
-    std::vector<Habit> habits;                             // the costliest three, costliest first
+    std::vector<Habit> habits;                             // the costliest, costliest first
 };
 
 // The plain-words name of a kind of choice: "Keeping after the first roll", ...
@@ -71,7 +72,9 @@ HistoryStatistics ReadHistoryStatistics(HistoryDatabase& db, const HistoryFilter
                                         HistoryResult* result = nullptr);
 HistorySeries ReadHistorySeries(HistoryDatabase& db, const HistoryFilter& f, int window = 10,
                                 HistoryResult* result = nullptr);
-LossSplits ReadLossSplits(HistoryDatabase& db, const HistoryFilter& f, HistoryResult* result = nullptr);
+// With the costliest `habits` habits (three in the window and in `quintor stats`).
+LossSplits ReadLossSplits(HistoryDatabase& db, const HistoryFilter& f, HistoryResult* result = nullptr,
+                          std::size_t habits = 3);
 // The games (without their choices), oldest first; with last > 0 only the last that many.
 std::vector<HistoryGame> ReadGameList(HistoryDatabase& db, const HistoryFilter& f, int last = 0,
                                       HistoryResult* result = nullptr);

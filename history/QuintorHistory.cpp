@@ -62,7 +62,24 @@ const char* const SchemaV1 =
     " luck REAL NOT NULL,"                // of the roll before the choice
     " options INTEGER NOT NULL,"
     " identical INTEGER NOT NULL,"
-    " PRIMARY KEY(game, seq)) WITHOUT ROWID;";
+    " PRIMARY KEY(game, seq)) WITHOUT ROWID;"
+    // The choices with more than one option summed up by everything the statistics split them by,
+    // kept up to date in each game's transaction: the statistics read a few hundred rows instead
+    // of every choice ever made. Categories are -1 for a keeping; kept counts the kept dice.
+    "CREATE TABLE choice_totals("
+    " dice TEXT NOT NULL,"
+    " kind INTEGER NOT NULL,"
+    " turn INTEGER NOT NULL,"
+    " category INTEGER NOT NULL,"         // of a scoring that was not the best option
+    " best_category INTEGER NOT NULL,"
+    " kept INTEGER NOT NULL,"             // of a keeping that was not the best, against a keeping
+    " best_kept INTEGER NOT NULL,"
+    " identical INTEGER NOT NULL,"        // the best option (then the four before are -1, -1, 0, 0)
+    " costly INTEGER NOT NULL,"           // lost 0.01 or more
+    " choices INTEGER NOT NULL,"
+    " loss REAL NOT NULL,"
+    " PRIMARY KEY(dice, kind, turn, category, best_category, kept, best_kept, identical, costly))"
+    " WITHOUT ROWID;";
 
 // Version 2: the answers given in drills.
 const char* const SchemaV2 =
@@ -133,7 +150,9 @@ bool Writable(const std::string& path) {
 int FaultKindOf(const SqliteError& e, const std::string& path) {
     // A file that cannot be opened, or a journal beside it that cannot be made: a read-only
     // file or folder, when it is one.
-    if (e.code() == SQLITE_CANTOPEN && (!Writable(DirectoryOf(path)) || (PathExists(path) && !Writable(path))))
+    const std::string dir = DirectoryOf(path);
+    if (e.code() == SQLITE_CANTOPEN &&
+        ((DirectoryExists(dir) && !Writable(dir)) || (PathExists(path) && !Writable(path))))
         return fkReadOnly;
     return FaultKindOf(e);
 }
@@ -239,6 +258,28 @@ ChoiceKind KindOf(const Event& e, int rollsLeft) {
     return rollsLeft >= 2 ? ckKeepFirstRoll : ckKeepSecondRoll;
 }
 
+int KeptCount(const Event& e) {
+    return ValueBagTbl[e.arg].siz;
+}
+
+// Adds one choice to the totals. The kept counts are those of a keeping against a keeping, 0
+// otherwise: only there do they name the habit.
+void AddToTotals(HistoryDatabase::Impl& h, const std::string& dice, ChoiceKind kind, const HistoryChoice& c,
+                 bool identical) {
+    const bool scoring = c.choice.aspect == Scoring, bestScoring = c.best.aspect == Scoring;
+    SqliteStmt& s = h.addToTotals;
+    SqliteStmt::Use use(s);
+    s.Bind(1, dice).Bind(2, int(kind)).Bind(3, c.turn);
+    s.Bind(4, identical || !scoring ? -1 : int(c.choice.category));
+    s.Bind(5, identical || !bestScoring ? -1 : int(c.best.category));
+    const bool keepAgainstKeep = !identical && !scoring && !bestScoring;
+    s.Bind(6, keepAgainstKeep ? KeptCount(c.choice) : 0);
+    s.Bind(7, keepAgainstKeep ? KeptCount(c.best) : 0);
+    s.Bind(8, int(identical)).Bind(9, int(!identical && LossClass(c.loss) > 0));
+    s.Bind(10, identical ? 0.0 : c.loss);
+    s.Run();
+}
+
 void WriteGame(HistoryDatabase::Impl& h, const HistoryGame& g) {
     SqliteTransaction t(h.db, h.begin, h.commit, h.rollback);
     {
@@ -266,8 +307,10 @@ void WriteGame(HistoryDatabase::Impl& h, const HistoryGame& g) {
         BindEventColumns(s, 7, c.choice);
         BindEventColumns(s, 10, c.best);
         s.Bind(13, c.value).Bind(14, c.bestValue).Bind(15, c.loss).Bind(16, c.luck);
-        s.Bind(17, c.options).Bind(18, int(EqualEvents(c.choice, c.best)));
+        const bool identical = EqualEvents(c.choice, c.best);
+        s.Bind(17, c.options).Bind(18, int(identical));
         s.Run();
+        if (c.options > 1) AddToTotals(h, g.diceSource, KindOf(c.choice, rolls), c, identical);
     }
     t.Commit();
 }
@@ -407,8 +450,8 @@ HistoryResult HistoryDatabase::Open() {
             return Report({false, "The history " + Quoted(path_) + " was " + e.what() +
                                       "; it is left as it is and no game is stored in it."},
                           fkNewer);
-        } catch (const QuintorError& e) {
-            return Report({false, "The history " + Quoted(path_) + " cannot be opened: " + e.what()},
+        } catch (const std::exception& e) {   // an IOError of the folders, or out of memory
+            return Report({false, "The history " + Quoted(path_) + " cannot be opened (" + e.what() + ")."},
                           fkOther);
         }
     }

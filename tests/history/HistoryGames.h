@@ -51,8 +51,10 @@ inline int OptionCount(const GameRecordingEntry& r) {
     return n;
 }
 
-// One game; abortAt >= 0 aborts it before that step. The same seed gives the same game.
-inline HistoryGame PlayHistoryGame(std::uint32_t seed, const std::string& dice = "fair", int abortAt = -1) {
+// One game; abortAt >= 0 aborts it before that step. The player keeps dice (when a roll is left)
+// keepPercent times in a hundred; at 100 every game has 39 choices. The same seed gives the same game.
+inline HistoryGame PlayHistoryGame(std::uint32_t seed, const std::string& dice = "fair", int abortAt = -1,
+                                   int keepPercent = 50) {
     std::mt19937 rng(seed);
     SeedGenerator(seed);
     GameSession s;
@@ -64,7 +66,7 @@ inline HistoryGame PlayHistoryGame(std::uint32_t seed, const std::string& dice =
         }
         if (s.turnState.phase == ToRoll) {
             SessionRoll(s, FairDice());
-        } else if (s.turnState.rollsLeft > 0 && rng() % 2 == 0) {
+        } else if (s.turnState.rollsLeft > 0 && int(rng() % 100) < keepPercent) {
             const IndexRange subs = SubBagRanges[s.turnState.dice - NValueBag4Ranks];
             SessionKeep(s, SubBagTbl[subs.first + rng() % (subs.last - subs.first + 1)]);
         } else {

@@ -259,6 +259,12 @@ TEST(HistoryStatistics, AgreeWithARecountOfTheGamesStored) {
         const double c = std::max(1, want.counts.choices);
         EXPECT_NEAR(got.meanLossPerChoice, allLoss / c, 1e-9);
         EXPECT_NEAR(got.identicalShare, want.counts.identical / c, 1e-12);
+        int ties = 0;
+        for (const HistoryGame& g : games)
+            if (source.empty() || g.diceSource == source)
+                for (const HistoryChoice& ch : g.choices)
+                    ties += ch.options > 1 && (EqualEvents(ch.choice, ch.best) || ch.loss < 0.01);
+        EXPECT_NEAR(got.tieShare, ties / c, 1e-12);
         if (source == "angel") {
             EXPECT_EQ(got.games, 0);
         }
@@ -278,7 +284,8 @@ TEST(HistoryStatistics, AgreeWithARecountOfTheGamesStored) {
             EXPECT_NEAR(se.lossAverage[i], l5 / double(i - from + 1), 1e-9);
         }
 
-        const LossSplits sp = ReadLossSplits(db, {source});
+        const LossSplits sp = ReadLossSplits(db, {source}, nullptr, 1000);   // every habit
+        EXPECT_EQ(ReadLossSplits(db, {source}).habits.size(), std::min<std::size_t>(3, habits.size()));
         for (std::size_t k = 0; k < sp.byKind.size(); ++k)
             EXPECT_TRUE(sp.byKind[k].choices == split.byKind[k].choices &&
                         std::fabs(sp.byKind[k].loss - split.byKind[k].loss) < 1e-9) << k;
@@ -290,7 +297,7 @@ TEST(HistoryStatistics, AgreeWithARecountOfTheGamesStored) {
                         std::fabs(sp.byCategory[k].loss - split.byCategory[k].loss) < 1e-9) << k;
         std::vector<std::pair<std::string, LossShare>> ranked(habits.begin(), habits.end());
         std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.second.loss > b.second.loss; });
-        ASSERT_EQ(sp.habits.size(), std::min<std::size_t>(3, ranked.size()));
+        ASSERT_EQ(sp.habits.size(), ranked.size());
         for (std::size_t i = 0; i < sp.habits.size(); ++i) {
             EXPECT_EQ(sp.habits[i].text, ranked[i].first);
             EXPECT_EQ(sp.habits[i].count, ranked[i].second.choices);
@@ -326,6 +333,7 @@ TEST(HistoryStatistics, HabitsAndTheStatisticsTextInPlainWords) {
              "  Mean luck per game             :    +9.00\n",
              "  Mean loss per choice           :     1.203\n",
              "  Choices identical to the best  :    20.0% of 5\n",
+             "  Choices losing less than 0.01  :    40.0%\n",
              "  Other choices with loss ***    :     1\n",
              "  Keeping after the first roll             4      6.00   1.501\n",
              "  Scoring                                  1      0.01   0.010\n",
