@@ -97,7 +97,10 @@ const char* const SchemaV2 =
 const char* const SchemaSteps[] = {SchemaV1, SchemaV2};
 static_assert(std::size(SchemaSteps) == HistorySchemaVersion);
 
-bool PathExists(const std::string& path);
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
 
 // The kinds of fault, each shown once per run.
 enum FaultKind { fkInvalid, fkLocked, fkReadOnly, fkFull, fkDamaged, fkNewer, fkOther };
@@ -167,11 +170,6 @@ std::string UtcStamp(std::time_t t, const char* fmt) {
     char buf[32];
     std::strftime(buf, sizeof buf, fmt, &tm);
     return buf;
-}
-
-bool PathExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 // Moves a damaged file (and its write-ahead log and index, which belong to it) to a new name
