@@ -52,9 +52,7 @@ std::string GetExePath() {
 }
 
 std::string SettingsFilePath() {
-    if (exePath.empty() || !quintor::KeepsFilesBeside(exePath))
-        return quintor::UserFolder("config") + "/" + SettingsFileName;
-    return exePath + "/" + SettingsFileName;
+    return quintor::UserFilePath(exePath, SettingsFileName, "config");
 }
 
 std::string ReadIniVersion() {

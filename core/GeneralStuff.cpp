@@ -287,6 +287,11 @@ std::string UserFolder(std::string_view kind) {
     return dir;
 }
 
+std::string UserFilePath(const std::string& exeDir, std::string_view name, std::string_view kind) {
+    if (exeDir.empty() || !KeepsFilesBeside(exeDir)) return UserFolder(kind) + "/" + std::string(name);
+    return exeDir + "/" + std::string(name);
+}
+
 void WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
     // Only a regular file is replaced: the rename would remove a device, pipe or socket node
     // of that name (as root even in /dev), and a directory cannot take a file's place.

@@ -91,6 +91,10 @@ inline constexpr const char* InstalledMarker = "/../share/man/man6/quintor.6.gz"
 // $XDG_STATE_HOME or ~/.local/state (kind "state"), $XDG_CONFIG_HOME or ~/.config ("config"),
 // each with the subfolder QuintorTrainer, created on demand.
 std::string UserFolder(std::string_view kind);
+// Where a file the user keeps lives: beside the program (exeDir) when that folder is writable,
+// else in the user folder of the kind. An empty exeDir means the user folder. IOError when the
+// user folder cannot be created.
+std::string UserFilePath(const std::string& exeDir, std::string_view name, std::string_view kind);
 
 // Writes a file so that it is either completely replaced or left as it was: the bytes go to a
 // temporary file in the same directory, which is flushed and renamed over the target.

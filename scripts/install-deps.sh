@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
+  libsqlite3-dev
   xvfb xauth x11-utils openbox
   clang libclang-rt-14-dev
   fonts-dejavu-core
