@@ -24,7 +24,8 @@ ValueListRank UserRoll(int n) {
         const bool ok = ReadValueList(prompt, list, &error);
         SkipRestOfLine();
         if (ok && list.siz == n) return RankFromValueList(list);
-        if (!ok && !error.empty()) ConsoleOut() << error << '\n';
+        if (ok) error = Format("%d dice values expected, not %d", n, list.siz);
+        if (!error.empty()) ConsoleOut() << error << '\n';
     }
 }
 
