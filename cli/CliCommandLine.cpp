@@ -184,7 +184,9 @@ int CommandLine::Parse(const std::vector<std::string>& args, Console& console) {
     for (const CLI::App* c : order_)
         if (c->get_parent() == command) subcommands.push_back(c->get_name());
     for (const CLI::App* level : path) {
-        const std::vector<std::string> left = level->remaining();
+        std::vector<std::string> left = level->remaining();
+        // CLI11 keeps the "--" that ends the options among the left-overs.
+        left.erase(std::remove(left.begin(), left.end(), std::string("--")), left.end());
         if (left.empty()) continue;
         const std::string& word = left.front();
         if (command == &program_)
