@@ -82,7 +82,8 @@ TEST(CliCommands, OutputThatCannotBeWrittenIsExitOne) {
         const std::string run = "'" QUINTOR_BINARY "' " + std::string(command) + " 2>'" + io.file("err") + "'";
         int status = std::system((run + " >/dev/full").c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitFailure) << command;
-        EXPECT_EQ(ReadFile(io.file("err")), "quintor: the output could not be written: No space left on device\n");
+        const std::string err = ReadFile(io.file("err"));   // the reason when the last write failed
+        EXPECT_TRUE(err.rfind("quintor: the output could not be written", 0) == 0 && err.find('\n') == err.size() - 1) << err;
         status = std::system((run + " >/dev/null").c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitOk && ReadFile(io.file("err")).empty()) << command;
     }

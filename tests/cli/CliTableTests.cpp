@@ -142,6 +142,38 @@ TEST(CliTables, AdviseEndsWithExitZeroOrTwoForAnyText) {
     EXPECT_TRUE(accepted > 100 && rejected > 100 && chipBesideQuintor > 20) << accepted << " " << rejected << " " << chipBesideQuintor;
 }
 
+// Output that cannot be written fails the command (exit 1) with a message, and nothing else: the
+// table is made and the run log keeps every line of the creation run.
+TEST(CliTables, AFullOutputIsExitOneAndTheWorkIsStillDone) {
+    const SharedTables& t = Tables();
+    TempDir dir;
+    const auto toFull = [](const std::vector<std::string>& args) {
+        std::ofstream full("/dev/full");
+        std::istringstream in;
+        std::ostringstream err;
+        return RunResult{RunQuintor(args, in, full, err), "", err.str()};
+    };
+    const RunResult create = toFull({"tables", "create", "--expected", "--threads", "2", "--location", dir.path});
+    EXPECT_TRUE(create.rc == ExitFailure && Contains(create.err, "] 100%\nquintor: the output could not be written")) << create.err;
+    EXPECT_EQ(fs::file_size(dir.file("OptEScore-Official.gstbl")), 6291456u);
+    FlushLog();
+    const std::string log = ReadFile(LogFilePath());
+    const std::string saved = "Saving GameStateTable to file named \"" + dir.file("OptEScore-Official.gstbl") + "\"\n";
+    const std::string run = log.substr(log.rfind("Creating Optimal Expected Final Score Table\n"));
+    EXPECT_TRUE(Contains(run, "786432\nOptimal Expected Final Score of Zelk for GRAND TOTAL = \n  254.58961\n" + saved)) << run;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"advise", "--location", t.location, "123456TFHSLQC;63- 0 ;3"},
+                                                 {"evaluate", "--location", t.location, "--strategy", "optimal"}}) {
+        const RunResult r = toFull(args);
+        EXPECT_TRUE(r.rc == ExitFailure && Contains(r.err, "quintor: the output could not be written")) << args[0] << ": " << r.err;
+    }
+    TempDir io;
+    const int status = std::system(("'" QUINTOR_BINARY "' advise --location '" + t.location + "' '123456TFHSLQC;63- 0 ;3' >/dev/full 2>'" +
+                                    io.file("err") + "'").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitFailure);
+    const std::string err = ReadFile(io.file("err"));   // the reason when the last write failed
+    EXPECT_TRUE(err.rfind("quintor: the output could not be written", 0) == 0 && err.find('\n') == err.size() - 1) << err;
+}
+
 // Without --location: a folder gstbl beside the program's folder if there is one, else the
 // program's folder; the run log goes beside the program.
 TEST(CliTables, TheDefaultLocationIsBesideTheProgram) {
