@@ -24,7 +24,9 @@ ValueListRank UserRoll(int n) {
         const bool ok = ReadValueList(prompt, list, &error);
         SkipRestOfLine();
         if (ok && list.siz == n) return RankFromValueList(list);
-        if (ok) error = Format("%d dice values expected, not %d", n, list.siz);
+        if (ok)
+            error = Format(n == 1 ? "%d die value expected, not %d" : "%d dice values expected, not %d",
+                           n, list.siz);
         if (!error.empty()) ConsoleOut() << error << '\n';
     }
 }
