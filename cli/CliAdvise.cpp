@@ -44,7 +44,7 @@ void AddAdviseCommand(CommandLine& line) {
         "first. Example: quintor advise '123456TFHSLQC;63-   0  56666;0'",
         [o](Console& c) { return Advise(*o, c); });
     AddLocationOption(cmd, o->location);
-    cmd->add_option("STATE", o->state,
+    AddOperands(cmd, "STATE", o->state,
                     "The abstract state: free categories, need and chip; the total; the dice "
                     "and the rolls left. Quote it, or its blank-separated parts are joined "
                     "with one blank. A chip (+) beside a free Quintor box is ignored.");

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/Cli.h"
 #include "cli/CliCommon.h"
 #include "concepts/QuintorConcepts.h"
@@ -88,19 +90,22 @@ std::string WordList(const std::vector<std::string>& words, const std::string& l
 
 // ---- CommandLine -------------------------------------------------------------------------------
 
-CommandLine::CommandLine() : program_("", "quintor") {
-    // Commands take over the help flag from the program when they are added.
-    program_.set_help_flag("-h,--help", "Show this text.");
+CommandLine::CommandLine() : program_(std::make_unique<CLI::App>("", "quintor")) {
+    // Help is answered before CLI11 reads the line (it wins over any mistake there); the flag
+    // is declared so that it is accepted and listed.
+    program_->set_help_flag("-h,--help", "Show this text.");
     static const std::string versionHelp = "Show the program's version.";
-    version_ = program_.add_flag("-V,--version", versionHelp);
+    version_ = program_->add_flag("-V,--version", versionHelp);
     // Left-over words are reported here, in the same words for every command.
-    program_.allow_extras();
-    program_.require_subcommand(0, 1);
+    program_->allow_extras();
+    program_->require_subcommand(0, 1);
 }
+
+CommandLine::~CommandLine() = default;
 
 CLI::App* CommandLine::AddCommand(CLI::App* parent, const std::string& name, std::string synopsis,
                                   std::string description, Action action) {
-    CLI::App* command = (parent ? parent : &program_)->add_subcommand(name, description);
+    CLI::App* command = (parent ? parent : program_.get())->add_subcommand(name, description);
     command->allow_extras();
     command->require_subcommand(0, 1);
     command->set_help_flag("-h,--help", "Show this text.");
@@ -120,7 +125,7 @@ const CommandLine::Entry* CommandLine::Find(const CLI::App* command) const {
 
 // The command the leading words name (the program itself when the first word names none).
 const CLI::App* CommandLine::NamedCommand(const std::vector<std::string>& args) const {
-    const CLI::App* at = &program_;
+    const CLI::App* at = program_.get();
     for (const std::string& word : args) {
         const auto next = std::find_if(order_.begin(), order_.end(), [&](const CLI::App* c) {
             return c->get_parent() == at && c->get_name() == word;
@@ -137,29 +142,30 @@ int CommandLine::Run(const std::vector<std::string>& args, Console& console) {
     } catch (const UsageError& e) {
         // The hint points to the help of the command the line names.
         const CLI::App* named = NamedCommand(args);
-        if (e.command.empty() && named != &program_) throw UsageError(e.what(), CommandPath(named));
+        if (e.command.empty() && named != program_.get())
+            throw UsageError(e.what(), CommandPath(named));
         throw;
     }
 }
 
 int CommandLine::Parse(const std::vector<std::string>& args, Console& console) {
     const CLI::App* named = NamedCommand(args);
-    const std::string prefix = named == &program_ ? "" : CommandPath(named) + ": ";
+    const std::string prefix = named == program_.get() ? "" : CommandPath(named) + ": ";
 
     // Help wins over everything else on the line, and runs nothing.
     const bool helpWord = !args.empty() && args[0] == "help";
     const auto optionsEnd = std::find(args.begin(), args.end(), std::string("--"));
     if (helpWord || std::any_of(args.begin(), optionsEnd, IsHelp)) {
         if (helpWord) named = NamedCommand(std::vector<std::string>(args.begin() + 1, args.end()));
-        else if (named == &program_ && !LooksLikeOption(args[0]))
+        else if (named == program_.get() && !LooksLikeOption(args[0]))
             throw UsageError("unknown command '" + args[0] + "'");
-        console.out << (named == &program_ ? GeneralHelp() : CommandHelp(named));
+        console.out << (named == program_.get() ? GeneralHelp() : CommandHelp(named));
         return ExitOk;
     }
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
-        program_.parse(reversed);
+        program_->parse(reversed);
     } catch (const CLI::ArgumentMismatch& e) {
         // The arguments ran out on an option that takes a value.
         if (!args.empty() && LooksLikeOption(args.back()))
@@ -169,8 +175,9 @@ int CommandLine::Parse(const std::vector<std::string>& args, Console& console) {
         throw UsageError(prefix + e.what());
     }
 
-    std::vector<const CLI::App*> path = {&program_};
-    for (auto subs = program_.get_subcommands(); !subs.empty(); subs = subs.front()->get_subcommands())
+    std::vector<const CLI::App*> path = {program_.get()};
+    for (auto subs = program_->get_subcommands(); !subs.empty();
+         subs = subs.front()->get_subcommands())
         path.push_back(subs.front());
     const CLI::App* command = path.back();
 
@@ -189,17 +196,16 @@ int CommandLine::Parse(const std::vector<std::string>& args, Console& console) {
         left.erase(std::remove(left.begin(), left.end(), std::string("--")), left.end());
         if (left.empty()) continue;
         const std::string& word = left.front();
-        if (command == &program_)
+        if (command == program_.get())
             throw UsageError((LooksLikeOption(word) ? "unknown option '" : "unknown command '") +
                              word + "'");
         if (!entry->action && !LooksLikeOption(word))
             throw UsageError(CommandPath(command) + ": unknown subcommand '" + word + "' (" +
                              WordList(subcommands) + ")");
-        throw UsageError(CommandPath(command) +
-                         (LooksLikeOption(word) ? ": unknown option '" : ": unexpected argument '") +
-                         word + "'");
+        const char* what = LooksLikeOption(word) ? ": unknown option '" : ": unexpected argument '";
+        throw UsageError(CommandPath(command) + what + word + "'");
     }
-    if (command == &program_) throw UsageError("no command given");
+    if (command == program_.get()) throw UsageError("no command given");
     if (!entry->action) throw UsageError(CommandPath(command) + ": say " + WordList(subcommands));
     for (const CLI::App* level : path)
         for (const CLI::Option* o : level->get_options())
@@ -233,16 +239,19 @@ std::string CommandLine::CommandHelp(const CLI::App* command) const {
     const Entry& e = entries_.at(command);
     std::string text = "Usage: quintor " + e.synopsis + "\n\n" + e.description + "\n";
     std::string commands;
-    for (const CLI::App* c : order_)
-        if (c->get_parent() == command)
-            commands += "  " + entries_.at(c).synopsis + "\n" + Indented(entries_.at(c).description, 6);
+    for (const CLI::App* c : order_) {
+        if (c->get_parent() != command) continue;
+        const Entry& sub = entries_.at(c);
+        commands += "  " + sub.synopsis + "\n" + Indented(sub.description, 6);
+    }
     if (!commands.empty()) text += "\nCommands:\n" + commands;
 
     // The command's own options, then its operands, then --help.
     std::vector<const CLI::Option*> rows;
     for (bool positional : {false, true})
         for (const CLI::Option* o : command->get_options())
-            if (o->get_positional() == positional && o != command->get_help_ptr()) rows.push_back(o);
+            if (o->get_positional() == positional && o != command->get_help_ptr())
+                rows.push_back(o);
     rows.push_back(command->get_help_ptr());
     std::size_t width = 12;
     for (const CLI::Option* o : rows) width = std::max(width, OptionLabel(o).size());
@@ -298,5 +307,12 @@ CLI::Option* AddFlag(CLI::App* command, const std::string& name, bool& value,
     return command->add_flag(name, value, help)->multi_option_policy(
         CLI::MultiOptionPolicy::TakeLast);
 }
+
+CLI::Option* AddOperands(CLI::App* command, const std::string& name,
+                         std::vector<std::string>& words, const std::string& help) {
+    return command->add_option(name, words, help);
+}
+
+bool Given(const CLI::Option* option) { return option != nullptr && option->count() > 0; }
 
 }  // namespace quintor::cli

@@ -1,6 +1,20 @@
 // The console program's command line on CLI11: every command registers its words, its options
 // and what it runs; this reads the arguments, checks them, answers --help for the program or for
 // one command, and turns every mistake into the same kind of message (exit 2).
+//
+// A new command is a function beside its code, declared in CliCommon.h and called from
+// AddCommands in CliDispatch.cpp, for example:
+//
+//     void AddDistributionCommand(CommandLine& line) {
+//         auto o = std::make_shared<DistributionOptions>();
+//         CLI::App* cmd = line.AddCommand(nullptr, "distribution",
+//                                         "distribution [--location DIR] [--target N] [--csv]",
+//                                         "What it does, in lines of at most 72 characters.",
+//                                         [o](Console& c) { return Distribution(*o, c); });
+//         AddLocationOption(cmd, o->location);
+//         AddNumberOption(cmd, "--target", o->target, 0, 1575, "N", "What N means.");
+//         AddFlag(cmd, "--csv", o->csv, "Write comma-separated values.");
+//     }
 #pragma once
 
 #include <functional>
@@ -11,7 +25,11 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
+// Only CliCommandLine.cpp includes CLI11 (a large header); the commands use these helpers.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace quintor::cli {
 
@@ -37,6 +55,7 @@ using Action = std::function<int(Console&)>;
 class CommandLine {
 public:
     CommandLine();
+    ~CommandLine();
     CommandLine(const CommandLine&) = delete;
     CommandLine& operator=(const CommandLine&) = delete;
 
@@ -66,7 +85,7 @@ private:
     int Parse(const std::vector<std::string>& args, Console& console);
     int Dispatch(const CLI::App* command, Console& console) const;
 
-    CLI::App program_;
+    std::unique_ptr<CLI::App> program_;
     CLI::Option* version_ = nullptr;
     std::vector<const CLI::App*> order_;   // as added: the order of the general help
     std::map<const CLI::App*, Entry> entries_;
@@ -91,6 +110,11 @@ CLI::Option* AddChoiceOption(CLI::App* command, const std::string& name, std::st
                              const std::string& valueName, const std::string& help);
 CLI::Option* AddFlag(CLI::App* command, const std::string& name, bool& value,
                      const std::string& help);
+// Words after the options (all that are left), named name in the help.
+CLI::Option* AddOperands(CLI::App* command, const std::string& name,
+                         std::vector<std::string>& words, const std::string& help);
+// True when the option was on the command line.
+bool Given(const CLI::Option* option);
 
 // "a, b or c".
 std::string WordList(const std::vector<std::string>& words, const std::string& last = "or");

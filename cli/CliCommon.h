@@ -15,7 +15,7 @@
 namespace quintor::cli {
 
 // Each command's file adds it to the command line: its words, options, help and action. The
-// order of the general help is the order of the calls in RunQuintor.
+// order of the general help is the order of the calls in AddCommands (CliDispatch.cpp).
 void AddRulesCommand(CommandLine& line);
 void AddTablesCommands(CommandLine& line);
 void AddEvaluateCommand(CommandLine& line);
@@ -32,7 +32,7 @@ public:
 struct LocationOption {
     std::string dir;
     const CLI::Option* option = nullptr;
-    bool Given() const { return option != nullptr && option->count() > 0; }
+    bool Given() const { return cli::Given(option); }
 };
 void AddLocationOption(CLI::App* command, LocationOption& location);
 

@@ -41,7 +41,8 @@ int RunQuintor(const std::vector<std::string>& args, std::istream& in, std::ostr
         rc = line.Run(args, console);
     } catch (const UsageError& e) {
         out.flush();
-        const std::string help = e.command.empty() ? "quintor --help" : "quintor " + e.command + " --help";
+        const std::string help =
+            e.command.empty() ? "quintor --help" : "quintor " + e.command + " --help";
         err << "quintor: " << e.what() << "\nTry '" << help << "' for more information.\n";
         rc = ExitUsage;
     } catch (const CommandError& e) {

@@ -84,10 +84,10 @@ int Play(const PlayOptions& o, std::istream& in, std::ostream& out, std::ostream
     DiceDevilKind kind = dkPerDice;
     Check(DiceDevilKindFromWord(o.dice, kind), "Play", "the dice word names a dice source");
     DiceDevilState* devil = DiceDevil[kind];
-    const bool seeded = o.seedOption->count() > 0;
+    const bool seeded = Given(o.seedOption);
     const auto seed = std::uint32_t(o.seed);
     const std::string& saveFile = o.save;
-    const bool save = o.saveOption->count() > 0;
+    const bool save = Given(o.saveOption);
     if (save) RequireSaveTarget(saveFile);
     LoadExpectedTable(o.location);
     const std::string location = TableLocation(o.location);

@@ -47,7 +47,8 @@ int Create(const CreateOptions& o, std::ostream& out, std::ostream& err) {
                 "the variance table is computed from the Optimal Expected Score "
                 "table, and \"" +
                 file +
-                "\" was not found.\nCreate it first with: " + CreateCommandText(o.location, "--expected"));
+                "\" was not found.\nCreate it first with: " +
+                CreateCommandText(o.location, "--expected"));
         LoadExpectedTable(o.location);
     }
     if (variance) {
@@ -122,7 +123,8 @@ void AddTablesCommands(CommandLine& line) {
         "(only the one named, if one is). The variance needs the expected-score table.",
         [create](Console& c) { return Create(*create, c.out, c.err); });
     AddLocationOption(cmd, create->location);
-    AddFlag(cmd, "--expected", create->expectedOnly, "Create only the Optimal Expected Score table.");
+    AddFlag(cmd, "--expected", create->expectedOnly,
+            "Create only the Optimal Expected Score table.");
     AddFlag(cmd, "--variance", create->varianceOnly,
             "Create only the Variance-in-Score table, from the expected-score table there.");
     AddNumberOption(cmd, "--threads", create->threads, 1, 1024, "N",
