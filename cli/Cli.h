@@ -14,20 +14,13 @@ constexpr int ExitFailure = 1;   // missing table, unusable location, file or ra
 constexpr int ExitUsage = 2;     // bad arguments; advise: an error in the state text
 constexpr int ExitCheck = 3;     // a failed internal check
 
-// The whole command line: dispatches on the first word and turns every error into its message on
-// err and an exit code. in and out become the console of the play dialogues while they run.
+// The whole command line: runs the command it names and turns every error into its message on
+// err and an exit code; output that could not be written is one too (exit 1). in and out become
+// the console of the play dialogues while they run.
 int RunQuintor(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                std::ostream& err);
 
-// The commands, args without the command word(s). They throw on errors; RunQuintor reports them.
-int RulesCommand(const std::vector<std::string>& args, std::ostream& out);
-int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int TablesInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int EvaluateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int AdviseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                std::ostream& err);
-
+// The general help: every command with its synopsis, the options, the exit status.
 std::string UsageText();
 
 }  // namespace quintor::cli

@@ -1,5 +1,5 @@
 // advise: the advisor's analysis of one typed state.
-#include <cstdint>
+#include <memory>
 #include <ostream>
 
 #include "cli/Cli.h"
@@ -8,24 +8,46 @@
 
 namespace quintor::cli {
 
-int AdviseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Options o = ParseOptions(args, {"--location"}, {}, SIZE_MAX, "advise");
-    if (o.positional.empty()) throw UsageError("advise: the abstract state is missing");
+namespace {
+
+struct AdviseOptions {
+    LocationOption location;
+    std::vector<std::string> state;
+};
+
+int Advise(const AdviseOptions& o, Console& c) {
+    if (o.state.empty()) throw UsageError("advise: the abstract state is missing");
     // An unquoted state arrives split at its blanks; blanks only separate its elements.
     std::string text;
-    for (const auto& p : o.positional) text += (text.empty() ? "" : " ") + p;
+    for (const auto& p : o.state) text += (text.empty() ? "" : " ") + p;
 
     std::vector<std::string> lines;
     AbstractState state;
     // A typing error is reported even where no table is installed yet.
     if (ReadAbstractState(text, state)) {
-        LoadExpectedTable(o);
-        const std::string location = TableLocation(o);
-        if (!LoadVarianceTable(location)) NoteMissingVariance(location, err);
+        LoadExpectedTable(o.location);
+        const std::string location = TableLocation(o.location);
+        if (!LoadVarianceTable(location)) NoteMissingVariance(location, c.err);
     }
     const bool ok = Advise(lines, text, OptimalStrategy);
-    for (const auto& line : lines) out << line << '\n';
+    for (const auto& line : lines) c.out << line << '\n';
     return ok ? ExitOk : ExitUsage;
+}
+
+}  // namespace
+
+void AddAdviseCommand(CommandLine& line) {
+    auto o = std::make_shared<AdviseOptions>();
+    CLI::App* cmd = line.AddCommand(
+        nullptr, "advise", "advise [--location DIR] STATE",
+        "List every option of an abstract state with its expected final score, best\n"
+        "first. Example: quintor advise '123456TFHSLQC;63-   0  56666;0'",
+        [o](Console& c) { return Advise(*o, c); });
+    AddLocationOption(cmd, o->location);
+    AddOperands(cmd, "STATE", o->state,
+                    "The abstract state: free categories, need and chip; the total; the dice "
+                    "and the rolls left. Quote it, or its blank-separated parts are joined "
+                    "with one blank. A chip (+) beside a free Quintor box is ignored.");
 }
 
 }  // namespace quintor::cli

@@ -8,81 +8,16 @@
 
 namespace quintor::cli {
 
-std::string Options::Value(std::string_view name, const std::string& fallback) const {
-    auto it = values.find(name);
-    return it == values.end() ? fallback : it->second;
+void AddLocationOption(CLI::App* command, LocationOption& location) {
+    location.option = AddTextOption(
+        command, "--location", location.dir, "DIR",
+        "The folder of the table files. Without it: a folder \"gstbl\" beside the program's "
+        "folder if there is one, else the program's folder; an installed program uses "
+        "$XDG_DATA_HOME/QuintorTrainer/gstbl.");
 }
 
-static bool Listed(std::initializer_list<std::string_view> names, std::string_view name) {
-    for (auto n : names)
-        if (n == name) return true;
-    return false;
-}
-
-Options ParseOptions(const std::vector<std::string>& args,
-                     std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions, std::size_t maxPositional,
-                     std::string_view command) {
-    Options o;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsEnded || a.size() < 2 || a[0] != '-') {
-            if (o.positional.size() == maxPositional)
-                throw UsageError(std::string(command) + ": unexpected argument '" + a + "'");
-            o.positional.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name = a;
-        std::string value;
-        bool inlineValue = false;
-        if (auto eq = a.find('='); eq != std::string::npos && a.rfind("--", 0) == 0) {
-            name = a.substr(0, eq);
-            value = a.substr(eq + 1);
-            inlineValue = true;
-        }
-        if (Listed(valueOptions, name)) {
-            if (!inlineValue) {
-                if (i + 1 == args.size())
-                    throw UsageError(std::string(command) + ": option " + name + " needs a value");
-                value = args[++i];
-            }
-            if (o.values.count(name))
-                throw UsageError(std::string(command) + ": option " + name + " given twice");
-            o.values[name] = value;
-        } else if (Listed(flagOptions, name) && !inlineValue) {
-            o.flags.insert(name);
-        } else if (Listed(flagOptions, name)) {
-            throw UsageError(std::string(command) + ": option " + name + " takes no value");
-        } else {
-            throw UsageError(std::string(command) + ": unknown option '" + a + "'");
-        }
-    }
-    return o;
-}
-
-long long ParseCount(const std::string& text, long long lo, long long hi, std::string_view name) {
-    long long n = 0;
-    bool ok = !text.empty() && text.size() <= 18;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            ok = false;
-            break;
-        }
-        n = n * 10 + (c - '0');
-    }
-    if (!ok || n < lo || n > hi)
-        throw UsageError(Format("option %.*s needs a number from %lld to %lld, not '%s'",
-                                int(name.size()), name.data(), lo, hi, text.c_str()));
-    return n;
-}
-
-std::string TableLocation(const Options& options) {
-    if (options.values.count("--location")) return options.Value("--location");
+std::string TableLocation(const LocationOption& location) {
+    if (location.Given()) return location.dir;
     return DefaultTableLocation(DirectoryOf(ExecutablePath()));
 }
 
@@ -112,21 +47,20 @@ static std::string ShellWord(const std::string& s) {
     return q + "'";
 }
 
-std::string CreateCommandText(const Options& options, std::string_view extra) {
+std::string CreateCommandText(const LocationOption& location, std::string_view extra) {
     std::string text = "quintor tables create";
     if (!extra.empty()) text.append(" ").append(extra);
-    if (options.values.count("--location"))
-        text.append(" --location ").append(ShellWord(options.Value("--location")));
+    if (location.Given()) text.append(" --location ").append(ShellWord(location.dir));
     return text;
 }
 
-void LoadExpectedTable(const Options& options) {
-    const std::string location = TableLocation(options);
+void LoadExpectedTable(const LocationOption& given) {
+    const std::string location = TableLocation(given);
     RequireLocation(location);
     const std::string file = TablePath(location, OptimalTableFileName);
     if (!FileExists(file))
         throw CommandError("the Optimal Expected Score table \"" + file +
-                           "\" was not found.\nCreate it with: " + CreateCommandText(options));
+                           "\" was not found.\nCreate it with: " + CreateCommandText(given));
     CreateCache(OptimalStrategy->Cache, "Optimal Expected Final Score", GrandTotal, file);
     OptimalStrategy->ExpectedCache = OptimalStrategy->Cache;
 }
@@ -161,26 +95,23 @@ void NoteMissingVariance(const std::string& location, std::ostream& err) {
 LogMirror::TeeBuf::int_type LogMirror::TeeBuf::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
     const char ch = traits_type::to_char_type(c);
-    bool ok = true;
-    if (a_ && traits_type::eq_int_type(a_->sputc(ch), traits_type::eof())) ok = false;
-    if (b_ && traits_type::eq_int_type(b_->sputc(ch), traits_type::eof())) ok = false;
-    return ok ? c : traits_type::eof();
+    if (!copyFailed_ && traits_type::eq_int_type(copy_->sputc(ch), traits_type::eof()))
+        copyFailed_ = true;
+    return log_->sputc(ch);
 }
 
 std::streamsize LogMirror::TeeBuf::xsputn(const char* s, std::streamsize n) {
-    const std::streamsize na = a_ ? a_->sputn(s, n) : n;
-    const std::streamsize nb = b_ ? b_->sputn(s, n) : n;
-    return na < nb ? na : nb;
+    if (!copyFailed_ && copy_->sputn(s, n) != n) copyFailed_ = true;
+    return log_->sputn(s, n);
 }
 
 int LogMirror::TeeBuf::sync() {
-    const int ra = a_ ? a_->pubsync() : 0;
-    const int rb = b_ ? b_->pubsync() : 0;
-    return ra == 0 && rb == 0 ? 0 : -1;
+    if (!copyFailed_ && copy_->pubsync() != 0) copyFailed_ = true;
+    return log_->pubsync();
 }
 
 LogMirror::LogMirror(std::ostream& to)
-    : log_(LogFile()), old_(log_.rdbuf()), tee_(old_, to.rdbuf()) {
+    : log_(LogFile()), to_(to), old_(log_.rdbuf()), tee_(old_, to.rdbuf()) {
     log_.flush();
     log_.rdbuf(&tee_);
 }
@@ -188,6 +119,7 @@ LogMirror::LogMirror(std::ostream& to)
 LogMirror::~LogMirror() {
     log_.flush();
     log_.rdbuf(old_);
+    if (tee_.CopyFailed()) to_.setstate(std::ios::badbit);
 }
 
 // ---- ProgressBar -------------------------------------------------------------------------------

@@ -1,68 +1,60 @@
-// What the commands share: option parsing, the table location and loading, the progress bar and
-// the mirror that copies run-log lines onto standard output.
+// What the commands share: the table location and loading, the progress bar and the mirror that
+// copies run-log lines onto standard output; and the list of commands.
 #pragma once
 
-#include <initializer_list>
 #include <iosfwd>
-#include <map>
-#include <set>
 #include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/CliCommandLine.h"
 #include "engine/QuintorStrategies.h"
 
 namespace quintor::cli {
 
-// Bad command-line usage: reported with a hint to --help, exit 2.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// Each command's file adds it to the command line: its words, options, help and action. The
+// order of the general help is the order of the calls in AddCommands (CliDispatch.cpp).
+void AddRulesCommand(CommandLine& line);
+void AddTablesCommands(CommandLine& line);
+void AddEvaluateCommand(CommandLine& line);
+void AddAdviseCommand(CommandLine& line);
+void AddPlayCommand(CommandLine& line);
+
 // A condition the user has to fix (a missing table, an unusable location): message, exit 1.
 class CommandError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-struct Options {
-    std::map<std::string, std::string, std::less<>> values;
-    std::set<std::string, std::less<>> flags;
-    std::vector<std::string> positional;
-
-    bool Has(std::string_view name) const { return values.count(name) || flags.count(name); }
-    std::string Value(std::string_view name, const std::string& fallback = "") const;
+// The table location a command was given with --location.
+struct LocationOption {
+    std::string dir;
+    const CLI::Option* option = nullptr;
+    bool Given() const { return cli::Given(option); }
 };
+void AddLocationOption(CLI::App* command, LocationOption& location);
 
-// valueOptions take one value ("--location DIR" or "--location=DIR"), flagOptions none; "--"
-// ends the options. Anything else starting with "-" is a UsageError naming the command.
-Options ParseOptions(const std::vector<std::string>& args,
-                     std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions, std::size_t maxPositional,
-                     std::string_view command);
-// A decimal number in lo..hi given for option name; UsageError otherwise.
-long long ParseCount(const std::string& text, long long lo, long long hi, std::string_view name);
-
-// --location, else DefaultTableLocation of the running program's folder.
-std::string TableLocation(const Options& options);
+// The location given, else DefaultTableLocation of the running program's folder.
+std::string TableLocation(const LocationOption& location);
 std::string TablePath(const std::string& location, std::string_view fileName);
 // CommandError unless location is an existing directory.
 void RequireLocation(const std::string& location);
 // The text to type to create the tables in location ("--location" only when it was given).
-std::string CreateCommandText(const Options& options, std::string_view extra = "");
+std::string CreateCommandText(const LocationOption& location, std::string_view extra = "");
 
 // Loads the expected-score table as the optimal strategy's Cache and ExpectedCache; CommandError
 // saying how to create it when the file is missing.
-void LoadExpectedTable(const Options& options);
+void LoadExpectedTable(const LocationOption& location);
 // Loads the variance table when its file is there. Otherwise the optimal strategy has no variance
 // cache afterwards (so nothing of an earlier location is shown) and the result is false.
 bool LoadVarianceTable(const std::string& location);
 // The note shown when the variance table is missing.
 void NoteMissingVariance(const std::string& location, std::ostream& err);
 
-// Copies everything written to the run log onto another stream while it lives.
+// Copies everything written to the run log onto another stream while it lives. A copy that
+// cannot be written leaves the run log as it is and marks the other stream as failed.
 class LogMirror {
 public:
     explicit LogMirror(std::ostream& to);
@@ -73,7 +65,8 @@ public:
 private:
     class TeeBuf : public std::streambuf {
     public:
-        TeeBuf(std::streambuf* a, std::streambuf* b) : a_(a), b_(b) {}
+        TeeBuf(std::streambuf* log, std::streambuf* copy) : log_(log), copy_(copy) {}
+        bool CopyFailed() const { return copyFailed_; }
 
     protected:
         int_type overflow(int_type c) override;
@@ -81,10 +74,12 @@ private:
         int sync() override;
 
     private:
-        std::streambuf* a_;
-        std::streambuf* b_;
+        std::streambuf* log_;
+        std::streambuf* copy_;
+        bool copyFailed_ = false;
     };
     std::ostream& log_;
+    std::ostream& to_;
     std::streambuf* old_;
     TeeBuf tee_;
 };

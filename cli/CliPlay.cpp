@@ -32,14 +32,17 @@ private:
     std::ostream* out_;
 };
 
-DiceDevilState* DiceSource(const Options& o) {
-    const std::string word = o.Value("--dice", "fair");
-    DiceDevilKind kind = dkPerDice;
-    if (!DiceDevilKindFromWord(word, kind))
-        throw UsageError("play: unknown dice source '" + word +
-                         "' (fair, perlist, perbag, demon, angel, special, stuckat or user)");
-    return DiceDevil[kind];
-}
+struct PlayOptions {
+    LocationOption location;
+    std::string dice = "fair";
+    long long seed = 0;
+    const CLI::Option* seedOption = nullptr;
+    std::string save;
+    const CLI::Option* saveOption = nullptr;
+};
+
+const std::vector<std::string> DiceWords = {"fair",  "perlist", "perbag",  "demon",
+                                            "angel", "special", "stuckat", "user"};
 
 // A report that cannot be saved is known before the game, not after it.
 void RequireSaveTarget(const std::string& file) {
@@ -77,21 +80,17 @@ void PlayGame(GameSession& s, DiceDevilState* devil, std::ostream& out) {
     }
 }
 
-}  // namespace
-
-int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                std::ostream& err) {
-    const Options o =
-        ParseOptions(args, {"--location", "--dice", "--seed", "--save"}, {}, 0, "play");
-    DiceDevilState* devil = DiceSource(o);
-    const bool seeded = o.Has("--seed");
-    const auto seed = seeded
-                          ? std::uint32_t(ParseCount(o.Value("--seed"), 0, 4294967295LL, "--seed"))
-                          : std::uint32_t(0);
-    const std::string saveFile = o.Value("--save");
-    if (o.Has("--save")) RequireSaveTarget(saveFile);
-    LoadExpectedTable(o);
-    const std::string location = TableLocation(o);
+int Play(const PlayOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
+    DiceDevilKind kind = dkPerDice;
+    Check(DiceDevilKindFromWord(o.dice, kind), "Play", "the dice word names a dice source");
+    DiceDevilState* devil = DiceDevil[kind];
+    const bool seeded = Given(o.seedOption);
+    const auto seed = std::uint32_t(o.seed);
+    const std::string& saveFile = o.save;
+    const bool save = Given(o.saveOption);
+    if (save) RequireSaveTarget(saveFile);
+    LoadExpectedTable(o.location);
+    const std::string location = TableLocation(o.location);
     if (!LoadVarianceTable(location)) NoteMissingVariance(location, err);
 
     if (seeded) SeedGenerator(seed);
@@ -134,11 +133,36 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
         text += line + "\r\n";
     }
     out.flush();
-    if (o.Has("--save")) {
+    if (save) {
         WriteTextFileAtomically(saveFile, text);
         out << "\nReport saved to " << saveFile << '\n';
     }
     return rc;
+}
+
+}  // namespace
+
+void AddPlayCommand(CommandLine& line) {
+    auto o = std::make_shared<PlayOptions>();
+    CLI::App* cmd = line.AddCommand(
+        nullptr, "play", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
+        "Play a game in the terminal; at its end (or at the end of the input, which\n"
+        "aborts it) the analysis of your choices is shown, and saved to FILE if given.\n"
+        "SOURCE: fair (default), perlist, perbag, demon, angel, special, stuckat, user\n"
+        "(user: you type the dice too). --seed N replays the same dice.",
+        [o](Console& c) { return Play(*o, c.in, c.out, c.err); });
+    AddLocationOption(cmd, o->location);
+    AddChoiceOption(cmd, "--dice", o->dice, DiceWords, "dice source", "SOURCE",
+                    "Where the dice come from. fair: random dice, one at a time; perlist: a "
+                    "random roll, every ordered roll equally likely (as fair); perbag: every set "
+                    "of values equally likely (not fair); demon or angel: the roll worst or best "
+                    "for an optimal player; special: the values 1 to 6 in turn; stuckat: all "
+                    "sixes; user: you type each roll.");
+    o->seedOption = AddNumberOption(cmd, "--seed", o->seed, 0, 4294967295LL, "N",
+                                    "Start the random dice from N, so the same seed gives the "
+                                    "same dice (default: from the clock).");
+    o->saveOption = AddTextOption(cmd, "--save", o->save, "FILE",
+                                  "Also save the report to FILE (CR LF line ends).");
 }
 
 }  // namespace quintor::cli

@@ -1,3 +1,4 @@
+// rules: the configuration and rules printouts.
 #include <ostream>
 
 #include "cli/Cli.h"
@@ -7,11 +8,14 @@
 namespace quintor::cli {
 
 // The same printouts the run log receives at start-up.
-int RulesCommand(const std::vector<std::string>& args, std::ostream& out) {
-    ParseOptions(args, {}, {}, 0, "rules");
-    WriteConfiguration(out);
-    WriteQuintorRules(out, OfficialRules);
-    return ExitOk;
+void AddRulesCommand(CommandLine& line) {
+    line.AddCommand(nullptr, "rules", "rules",
+                    "Print the configuration and the official rules, as the run log holds them.",
+                    [](Console& c) {
+                        WriteConfiguration(c.out);
+                        WriteQuintorRules(c.out, OfficialRules);
+                        return ExitOk;
+                    });
 }
 
 }  // namespace quintor::cli

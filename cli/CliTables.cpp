@@ -1,5 +1,6 @@
 // tables create and tables info.
 #include <cmath>
+#include <memory>
 #include <ostream>
 
 #include "cli/Cli.h"
@@ -9,24 +10,29 @@
 
 namespace quintor::cli {
 
+namespace {
+
 constexpr int ProgressSteps = NGameStates / 1024;   // one step per 1024 new entries: 768
 
-int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
-                        std::ostream& err) {
-    const Options o = ParseOptions(args, {"--location", "--threads"}, {"--expected", "--variance"},
-                                   0, "tables create");
-    if (o.Has("--expected") && o.Has("--variance"))
+struct CreateOptions {
+    LocationOption location;
+    bool expectedOnly = false;
+    bool varianceOnly = false;
+    long long threads = 0;   // 0: one per hardware thread
+};
+
+int Create(const CreateOptions& o, std::ostream& out, std::ostream& err) {
+    if (o.expectedOnly && o.varianceOnly)
         throw UsageError(
             "tables create: --expected and --variance exclude each other; give "
             "neither to create both");
-    const int threads =
-        o.Has("--threads") ? int(ParseCount(o.Value("--threads"), 1, 1024, "--threads")) : 0;
-    const std::string location = TableLocation(o);
+    const int threads = int(o.threads);
+    const std::string location = TableLocation(o.location);
     RequireLocation(location);
     if (!DirectoryWritable(location))
         throw CommandError("the table location \"" + location + "\" is not writable");
-    const bool expected = !o.Has("--variance");
-    const bool variance = !o.Has("--expected");
+    const bool expected = !o.varianceOnly;
+    const bool variance = !o.expectedOnly;
 
     if (expected) {
         ProgressBar bar(err, "Optimal Expected Final Score", ProgressSteps);
@@ -41,8 +47,9 @@ int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
                 "the variance table is computed from the Optimal Expected Score "
                 "table, and \"" +
                 file +
-                "\" was not found.\nCreate it first with: " + CreateCommandText(o, "--expected"));
-        LoadExpectedTable(o);
+                "\" was not found.\nCreate it first with: " +
+                CreateCommandText(o.location, "--expected"));
+        LoadExpectedTable(o.location);
     }
     if (variance) {
         ProgressBar bar(err, "Variance in Final Score", ProgressSteps);
@@ -55,12 +62,11 @@ int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
 }
 
 // "<cache name> of <strategy> for <line> = " as the table settings window's Info shows it.
-static std::string ValueLinePrefix(const CacheState& c) {
+std::string ValueLinePrefix(const CacheState& c) {
     return c.Name + " of " + OptimalStrategy->ShortName + " for " + ScoreItemName(c.Line) + " = ";
 }
 
-int TablesInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Options o = ParseOptions(args, {"--location"}, {}, 0, "tables info");
+int Info(const LocationOption& o, std::ostream& out, std::ostream& err) {
     const std::string location = TableLocation(o);
     RequireLocation(location);
     const std::string expectedFile = TablePath(location, OptimalTableFileName);
@@ -103,6 +109,34 @@ int TablesInfoCommand(const std::vector<std::string>& args, std::ostream& out, s
         return ExitFailure;
     }
     return ExitOk;
+}
+
+}  // namespace
+
+void AddTablesCommands(CommandLine& line) {
+    CLI::App* tables = line.AddGroup("tables", "Create the tables, or show what they hold.");
+
+    auto create = std::make_shared<CreateOptions>();
+    CLI::App* cmd = line.AddCommand(
+        tables, "create", "tables create [--location DIR] [--expected | --variance] [--threads N]",
+        "Create the Optimal Expected Score table, then the Variance-in-Score table\n"
+        "(only the one named, if one is). The variance needs the expected-score table.",
+        [create](Console& c) { return Create(*create, c.out, c.err); });
+    AddLocationOption(cmd, create->location);
+    AddFlag(cmd, "--expected", create->expectedOnly,
+            "Create only the Optimal Expected Score table.");
+    AddFlag(cmd, "--variance", create->varianceOnly,
+            "Create only the Variance-in-Score table, from the expected-score table there.");
+    AddNumberOption(cmd, "--threads", create->threads, 1, 1024, "N",
+                    "Compute with N threads (default: one per processor). The tables are the "
+                    "same for every N.");
+
+    auto info = std::make_shared<LocationOption>();
+    cmd = line.AddCommand(
+        tables, "info", "tables info [--location DIR]",
+        "Show for each table whether its file is there, its known entries and its value.",
+        [info](Console& c) { return Info(*info, c.out, c.err); });
+    AddLocationOption(cmd, *info);
 }
 
 }  // namespace quintor::cli

@@ -62,8 +62,8 @@ void CheckAdvice(std::string_view input, bool accepted, int pos) {
     try {
         ok = Advise(lines, input);
     } catch (const QuintorError&) {
-        // A state the reader takes but no game can reach (the chip beside a free Quintor box, a
-        // total beyond any game): the advisor shows the error and goes on.
+        // A state the reader takes but no game can reach (a total beyond any game): the advisor
+        // shows the error and goes on. A chip beside a free Quintor box is ignored, not an error.
         return;
     } catch (const CheckFailure& e) {
         Broken("typed text fails an internal check", std::string(input) + "\n" + e.what());

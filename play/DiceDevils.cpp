@@ -24,7 +24,10 @@ ValueListRank UserRoll(int n) {
         const bool ok = ReadValueList(prompt, list, &error);
         SkipRestOfLine();
         if (ok && list.siz == n) return RankFromValueList(list);
-        if (!ok && !error.empty()) ConsoleOut() << error << '\n';
+        if (ok)
+            error = Format(n == 1 ? "%d die value expected, not %d" : "%d dice values expected, not %d",
+                           n, list.siz);
+        if (!error.empty()) ConsoleOut() << error << '\n';
     }
 }
 

@@ -200,14 +200,18 @@ bool Advise(std::vector<std::string>& lines, std::string_view text, QuintorStrat
         return false;
     }
     if (S == nullptr) S = OptimalStrategy;
+    // The chip only counts once the Quintor box holds a score; beside a free box no game has it,
+    // and it would change nothing, so the state is analysed as the same one without it.
+    GameState gs = state.gameState;
+    if (InSet(gs.free, QuintorCat)) gs.chip = false;
     EList list;
     // A finished game (no free category) has nothing left to choose or roll for.
-    if (GameOver(state.gameState))
-        InitEList(list, state.gameState, state.turnState);
+    if (GameOver(gs))
+        InitEList(list, gs, state.turnState);
     else if (state.turnState.phase == ToRoll)
-        ListRollOutcomes(list, S, state.gameState, state.total, state.turnState);
+        ListRollOutcomes(list, S, gs, state.total, state.turnState);
     else
-        ListChoiceOptions(list, S, state.gameState, state.total, state.turnState);
+        ListChoiceOptions(list, S, gs, state.total, state.turnState);
     SortEList(list);
     WriteEList(lines, list, state.dice, false);
     return true;

@@ -53,6 +53,7 @@ void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueL
 
 // The advisor's analysis of a typed state: the four-line error report, or the options listed
 // with strategy S (the optimal one when null), sorted best first. Returns false for an error.
+// A chip typed beside a free Quintor box is ignored: the listing is that of the state with "-".
 bool Advise(std::vector<std::string>& lines, std::string_view text,
             QuintorStrategyState* S = nullptr);
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need, but only those missing,
-# so that a second run costs a few dpkg queries and nothing else.
+# so that a second run costs a few dpkg queries and nothing else. As root it runs apt-get itself,
+# otherwise through sudo; without either it says what is missing and how to install it.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev
   qt6-base-dev libgl-dev
   libsqlite3-dev
   xvfb xauth x11-utils openbox
@@ -16,14 +18,22 @@ packages=(
 
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# sudo keeps only a few variables, so the frontend is passed to apt-get through env.
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=(env DEBIAN_FRONTEND=noninteractive)
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo env DEBIAN_FRONTEND=noninteractive)
+else
+  echo "These Debian packages are missing: ${missing[*]}" >&2
+  echo "Installing them needs root rights, and sudo is not installed. As root, run:" >&2
+  echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+  exit 1
+fi
 echo "Installing missing packages: ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

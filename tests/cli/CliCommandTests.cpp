@@ -22,7 +22,71 @@ TEST(CliCommands, RulesAsInTheRunLogVersionAndHelp) {
                               "advise [--location DIR] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
                               "--version", "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
         EXPECT_TRUE(Contains(help.out, usage)) << usage;
-    EXPECT_EQ(RunCli({"play", "--help"}).out, help.out);   // help after a command word runs nothing
+}
+
+// Each command's --help shows its own usage line and every option it takes; help wins over
+// anything else on the line and runs nothing. A mistake's hint names the command's help.
+TEST(CliCommands, EveryCommandHasItsOwnHelp) {
+    const std::string general = RunCli({"--help"}).out;
+    const struct { std::vector<std::string> words; std::string synopsis; std::vector<std::string> options; } commands[] = {
+        {{"rules"}, "rules", {}},
+        {{"tables", "create"}, "tables create [--location DIR] [--expected | --variance] [--threads N]",
+         {"--location DIR ", "--expected ", "--variance ", "--threads N "}},
+        {{"tables", "info"}, "tables info [--location DIR]", {"--location DIR "}},
+        {{"evaluate"}, "evaluate [--location DIR] --strategy optimal|simple|minscore", {"--location DIR ", "--strategy NAME "}},
+        {{"advise"}, "advise [--location DIR] STATE", {"--location DIR ", "STATE "}},
+        {{"play"}, "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
+         {"--location DIR ", "--dice SOURCE ", "--seed N ", "--save FILE "}}};
+    for (const auto& c : commands) {
+        std::vector<std::string> args = c.words;
+        args.push_back("--help");
+        const RunResult r = RunCli(args);
+        EXPECT_TRUE(r.rc == ExitOk && r.err.empty() && r.out.rfind("Usage: quintor " + c.synopsis + "\n\n", 0) == 0) << r.out;
+        EXPECT_TRUE(Contains(general, "\n  " + c.synopsis + "\n")) << c.synopsis;   // the general help lists it too
+        for (const std::string& option : c.options) EXPECT_TRUE(Contains(r.out, "\n  " + option)) << option;
+        EXPECT_TRUE(Contains(r.out, "\n  -h, --help ") && !Contains(r.out, "\n  rules\n")) << r.out;
+        args.back() = "-h";
+        EXPECT_EQ(RunCli(args).out, r.out);
+        args.insert(args.begin(), "help");
+        args.pop_back();
+        EXPECT_EQ(RunCli(args).out, r.out);
+    }
+    const RunResult group = RunCli({"tables", "--help"});
+    EXPECT_TRUE(group.rc == ExitOk && Contains(group.out, "\n  tables create [") && Contains(group.out, "\n  tables info [")) << group.out;
+    // Help runs nothing, whatever else the line holds.
+    EXPECT_EQ(RunCli({"play", "--dice", "loaded", "--help"}, "s 1\n").out, RunCli({"play", "--help"}).out);
+    const RunResult bad = RunCli({"play", "--bogus"});
+    EXPECT_TRUE(bad.rc == ExitUsage && bad.err == "quintor: play: unknown option '--bogus'\n"
+                                                  "Try 'quintor play --help' for more information.\n") << bad.err;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"tables", "create", "--threads", "0"},
+                                                 {"tables", "info", "--location=a", "--location=b"}, {"--version", "rules"}})
+        EXPECT_EQ(RunCli(args).rc, ExitUsage) << args.back();
+}
+
+// What could not be written is a failure (exit 1) with a message on the error stream, for every
+// command; a mistake in the state text stays exit 2.
+TEST(CliCommands, OutputThatCannotBeWrittenIsExitOne) {
+    TempDir empty;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"rules"}, {"--help"}, {"--version"}, {"play", "--help"},
+                                                 {"advise", "--location", empty.path, "123456TFHSLQC;64- 0 ;3"}}) {
+        std::ofstream full("/dev/full");
+        std::istringstream in;
+        std::ostringstream err;
+        const int rc = RunQuintor(args, in, full, err);
+        EXPECT_EQ(rc, args[0] == "advise" ? ExitUsage : ExitFailure) << args[0];
+        EXPECT_TRUE(Contains(err.str(), "quintor: the output could not be written")) << args[0] << ": " << err.str();
+    }
+    // The built program on a full standard output; with room, the same command succeeds.
+    for (const char* command : {"rules", "--help"}) {
+        TempDir io;
+        const std::string run = "'" QUINTOR_BINARY "' " + std::string(command) + " 2>'" + io.file("err") + "'";
+        int status = std::system((run + " >/dev/full").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitFailure) << command;
+        const std::string err = ReadFile(io.file("err"));   // the reason when the last write failed
+        EXPECT_TRUE(err.rfind("quintor: the output could not be written", 0) == 0 && err.find('\n') == err.size() - 1) << err;
+        status = std::system((run + " >/dev/null").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitOk && ReadFile(io.file("err")).empty()) << command;
+    }
 }
 
 TEST(CliCommands, MistakesInArgumentsOrStateGetAMessageAndExitTwo) {

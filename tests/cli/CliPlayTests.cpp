@@ -70,5 +70,30 @@ TEST(CliPlay, TypedDiceAndChoicesToTheSavedReportTheWaysAGameEndsAndTheSeed) {
     EXPECT_EQ(binary.out, RunCli(args, Game).out);
 }
 
+// Input written with CR LF line ends plays as the same lines; a roll with the wrong number of dice
+// is refused with a message before the prompt comes again. Both through the built program too.
+TEST(CliPlay, CrLfLinesAndRollsWithTheWrongNumberOfDice) {
+    const SharedTables& t = Tables();
+    const std::vector<std::string> args = {"play", "--location", t.location, "--dice", "user"};
+    std::string crlf;
+    for (char c : Game) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const RunResult lf = RunCli(args, Game), dos = RunCli(args, crlf);
+    ASSERT_EQ(dos.rc, ExitOk) << dos.err;
+    EXPECT_TRUE(Contains(dos.out, "\nGame Over!\n") && !Contains(dos.out, "\r")) << dos.out;
+    EXPECT_EQ(dos.out, lf.out);
+    EXPECT_EQ(RunBinary(args, crlf).out, lf.out);
+
+    // Four dice, an empty line, six dice, then five; after keeping two, two dice instead of three.
+    const std::string typed = "3 1 4 1\r\n\r\n3 1 4 1 6 6\r\n3 1 4 1 6\r\nk 1 1\r\n1 2\r\n1 2 5\r\n";
+    const std::string prompt = "Enter dice roll of 5 dice: ";
+    const RunResult r = RunBinary(args, typed);
+    EXPECT_EQ(r.rc, ExitOk) << r.err;
+    EXPECT_TRUE(Contains(r.out, "\nTurn 1\n" + prompt + "5 dice values expected, not 4\n" + prompt + "5 dice values expected, not 0\n" +
+                                    prompt + "Too many dice values\n" + prompt + "    Rolled: 3 1 4 1 6\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Enter dice roll of 3 dice: 3 dice values expected, not 2\nEnter dice roll of 3 dice:     Rolled: 1 2 5\n"))
+        << r.out;
+    EXPECT_EQ(RunCli(args, typed).out, r.out);
+}
+
 }  // namespace
 }  // namespace quintor::cli::test

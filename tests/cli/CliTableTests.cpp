@@ -1,7 +1,11 @@
 // tables create, tables info, evaluate and advise on the complete tables, and the default location.
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "CliTestSupport.h"
+#include "engine/QuintorStrategies.h"
+#include "play/QuintorStateAnalyzer.h"
 
 namespace quintor::cli::test {
 namespace {
@@ -50,6 +54,19 @@ TEST(CliTables, CreateShowsItsRunLogLinesAndABarInfoAndEvaluateTheValues) {
     // The simple rule expects less than optimal play; the guaranteed score is whole and less again.
     const double simple = ValueAfter(s.out, "Expected final score   = "), least = ValueAfter(m.out, "Guaranteed final score = ");
     EXPECT_TRUE(least >= 5 && least == std::floor(least) && least < simple && simple < optimal) << s.out << m.out;
+    // The guaranteed score shows a bar while it is computed, and its one pass over the layers of
+    // states leaves exactly the values of the strategy's own recursion, entry for entry.
+    const std::string bar = "\rGuaranteed Final Score [" + std::string(40, '#') + "] 100%\n";
+    EXPECT_TRUE(m.err.size() > bar.size() && m.err.substr(m.err.size() - bar.size()) == bar) << m.err;
+    const GameStateTable layered = MinScoreStrategy->Cache->Table;
+    CreateCache(MinScoreStrategy->Cache, "Guaranteed Final Score", GrandTotal, "");
+    EXPECT_EQ(MinScoreValue(MinScoreStrategy, InitialGameState, InitialTurnState), least);
+    int known = 0, differ = 0;
+    for (std::size_t i = 0; i < layered.size(); ++i) {
+        known += IsKnown(layered[i]);
+        differ += std::memcmp(&layered[i], &MinScoreStrategy->Cache->Table[i], sizeof(double)) != 0;
+    }
+    EXPECT_TRUE(known > 100000 && differ == 0) << differ << " of " << known << " entries differ";
 
     // The expected-score table alone: no deviations, and a note how to get them.
     TempDir bare;
@@ -72,6 +89,89 @@ TEST(CliTables, CreateShowsItsRunLogLinesAndABarInfoAndEvaluateTheValues) {
     const RunResult bad = RunCli({"tables", "info", "--location", bare.path});
     EXPECT_TRUE(bad.rc == ExitFailure && Contains(bad.err, "OptEScore-Official-V.gstbl") && !Contains(bad.out, VarianceLabel))
         << bad.err;
+}
+
+// A chip typed beside a free Quintor box is ignored. Any text, random or a valid state mutated,
+// ends in a listing (exit 0) or the four-line error report (exit 2), never in another failure.
+TEST(CliTables, AdviseEndsWithExitZeroOrTwoForAnyText) {
+    const SharedTables& t = Tables();
+    const auto advise = [&t](const std::string& state) { return RunCli({"advise", "--location", t.location, "--", state}); };
+    const RunResult held = advise("_2_45_T_H__QC;5+ 120 66___;2"), plain = advise("_2_45_T_H__QC;5- 120 66___;2");
+    EXPECT_TRUE(held.rc == ExitOk && held.err.empty() && held.out.rfind("56 options\n", 0) == 0) << held.err;
+    EXPECT_EQ(held.out, plain.out);
+
+    const std::vector<std::string> valid = {
+        "_2_45_T_H__QC;5+ 120 66___;2", "123456TFHSLQC;63-   0  56666;0", "123456TFHSLQC;63-   0  ;3",
+        "____5_____LQC;12+ 301 12345;1", "1_____T______;63-   0  2;2", ";0+ 1575 ;3", "Q;0+ 1575 55555;1",
+        "______T_H___C;0- 200 33322;0"};
+    const std::string alphabet = "0123456789+-;:,_ TFHSLQCUEGZJXtfhslqcx\t";
+    std::mt19937 random(20261207);
+    const auto below = [&random](std::size_t n) { return std::size_t(random() % n); };
+    const auto anyChar = [&] { return alphabet[below(alphabet.size())]; };
+    int accepted = 0, rejected = 0, chipBesideQuintor = 0;
+    for (int i = 0; i < 640; ++i) {
+        std::string text;
+        if (i % 4 == 0) {   // random characters
+            for (std::size_t n = below(36); n > 0; --n) text += anyChar();
+        } else {            // a valid state with one to three characters changed, added or dropped
+            text = valid[below(valid.size())];
+            for (std::size_t edits = 1 + below(3); edits > 0; --edits) {
+                const std::size_t at = below(text.size() + 1);
+                switch (below(3)) {
+                    case 0: if (at < text.size()) text[at] = anyChar(); break;
+                    case 1: text.insert(at, 1, anyChar()); break;
+                    default: if (at < text.size()) text.erase(at, 1);
+                }
+            }
+        }
+        const RunResult r = advise(text);
+        ASSERT_TRUE(r.rc == ExitOk || r.rc == ExitUsage) << "'" << text << "': exit " << r.rc << "\n" << r.err;
+        EXPECT_TRUE(r.err.empty()) << "'" << text << "': " << r.err;
+        const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
+        if (r.rc == ExitOk) {
+            ++accepted;
+            EXPECT_EQ(lines, std::atoi(r.out.c_str()) + 1) << text;   // "N options" and one line each
+            AbstractState s;
+            if (ReadAbstractState(text, s) && s.gameState.chip && InSet(s.gameState.free, QuintorCat)) ++chipBesideQuintor;
+        } else {
+            ++rejected;
+            EXPECT_TRUE(lines == 4 && r.out.rfind("Error in Abstract Quintor State at position ", 0) == 0) << text << "\n" << r.out;
+        }
+    }
+    // Both outcomes, and the held chip beside a free Quintor box, come up many times.
+    EXPECT_TRUE(accepted > 100 && rejected > 100 && chipBesideQuintor > 20) << accepted << " " << rejected << " " << chipBesideQuintor;
+}
+
+// Output that cannot be written fails the command (exit 1) with a message, and nothing else: the
+// table is made and the run log keeps every line of the creation run.
+TEST(CliTables, AFullOutputIsExitOneAndTheWorkIsStillDone) {
+    const SharedTables& t = Tables();
+    TempDir dir;
+    const auto toFull = [](const std::vector<std::string>& args) {
+        std::ofstream full("/dev/full");
+        std::istringstream in;
+        std::ostringstream err;
+        return RunResult{RunQuintor(args, in, full, err), "", err.str()};
+    };
+    const RunResult create = toFull({"tables", "create", "--expected", "--threads", "2", "--location", dir.path});
+    EXPECT_TRUE(create.rc == ExitFailure && Contains(create.err, "] 100%\nquintor: the output could not be written")) << create.err;
+    EXPECT_EQ(fs::file_size(dir.file("OptEScore-Official.gstbl")), 6291456u);
+    FlushLog();
+    const std::string log = ReadFile(LogFilePath());
+    const std::string saved = "Saving GameStateTable to file named \"" + dir.file("OptEScore-Official.gstbl") + "\"\n";
+    const std::string run = log.substr(log.rfind("Creating Optimal Expected Final Score Table\n"));
+    EXPECT_TRUE(Contains(run, "786432\nOptimal Expected Final Score of Zelk for GRAND TOTAL = \n  254.58961\n" + saved)) << run;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"advise", "--location", t.location, "123456TFHSLQC;63- 0 ;3"},
+                                                 {"evaluate", "--location", t.location, "--strategy", "optimal"}}) {
+        const RunResult r = toFull(args);
+        EXPECT_TRUE(r.rc == ExitFailure && Contains(r.err, "quintor: the output could not be written")) << args[0] << ": " << r.err;
+    }
+    TempDir io;
+    const int status = std::system(("'" QUINTOR_BINARY "' advise --location '" + t.location + "' '123456TFHSLQC;63- 0 ;3' >/dev/full 2>'" +
+                                    io.file("err") + "'").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitFailure);
+    const std::string err = ReadFile(io.file("err"));   // the reason when the last write failed
+    EXPECT_TRUE(err.rfind("quintor: the output could not be written", 0) == 0 && err.find('\n') == err.size() - 1) << err;
 }
 
 // Without --location: a folder gstbl beside the program's folder if there is one, else the

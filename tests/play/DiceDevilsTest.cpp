@@ -53,7 +53,8 @@ TEST(DiceDevils, EachSourceRollsTheDiceNotKept) {
         SeedGenerator(77);
         EXPECT_EQ(Roll(bags ? PerBagDice() : PerListDice(), kept).arg, bags ? ValueBagTbl[first + draw].vlr : first + draw);
     }
-    // The user source asks until exactly the missing dice are typed; the end of input ends it.
+    // The user source asks until exactly the missing dice are typed, saying what was wrong with a
+    // roll of too few or too many; the end of input ends it.
     in.str("1 2 3\n1 2 7 3 4\n6 5 4 3 2 1\n6,5_4 3 2\n3 4\n3;\n4 4\n");
     {
         Console console(in, out);
@@ -62,8 +63,10 @@ TEST(DiceDevils, EachSourceRollsTheDiceNotKept) {
         EXPECT_THROW(Roll(UserDice(), InitialTurnState), EndOfInput);
     }
     const std::string five = "Enter dice roll of 5 dice: ";
-    EXPECT_EQ(out.str(), five + five + "Dice value 1..6 expected, not '7'\n" + five + "Too many dice values\n" + five +
-                             "Enter dice roll of 1 dice: Enter dice roll of 1 dice: " + five + five);
+    const std::string one = "Enter dice roll of 1 dice: ";
+    EXPECT_EQ(out.str(), five + "5 dice values expected, not 3\n" + five + "Dice value 1..6 expected, not '7'\n" + five +
+                             "Too many dice values\n" + five + one + "1 die value expected, not 2\n" + one + five +
+                             "5 dice values expected, not 2\n" + five);
 
     // Demon and angel pick the first worst and the first best roll for the optimal player.
     UseCompleteOptimalTable();

@@ -82,6 +82,12 @@ TEST(StateAnalyzer, OptionListingsAndAdvice) {
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const auto& l) { return l.rfind("Keeping 1 5 4 3 _ ", 0) == 0; }));
     lines = advise("123456TFHSLQC;63- 100  ;3", true);
     EXPECT_TRUE(lines.size() == 253u && lines[0] == "252 options" && lines[1].rfind("Rolling ", 0) == 0);
+    // The chip beside a free Quintor box is ignored: the listing is that of the state with "-".
+    for (std::string held : {"_2_45_T_H__QC;5+ 120 66___;2", "Q;0+ 1575 55555;1", "123456TFHSLQC;63+ 0 ;3"}) {
+        const std::vector<std::string> options = advise(held.c_str(), true);
+        held[held.find('+')] = '-';
+        EXPECT_TRUE(options.size() > 1 && options == advise(held.c_str(), true)) << held;
+    }
 }
 
 }  // namespace
