@@ -384,36 +384,32 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
         T.start = m;
     }
     if (!choices) return;
-    // The choices: the same candidates again, examined in the order that fixes every tie.
+    // The choices: the same candidates again, the largest value first, then the first candidate
+    // in the order that fixes every tie (lowest category; the sub-bag nearest the end of the
+    // list) that ties with it. The values stay the maxima, as in the table.
     for (int i = 0; i < NRolls; ++i) {
+        std::array<double, NCategories> v;
         double best = MaxStart;
-        Category cat = 0;
         for (int c = 0; c < NCategories; ++c) {
             if (!InSet(g.free, c)) continue;
-            const double v = Candidate(tbl, g.free, g.need, g.chip, i, c);
-            if (v > best) {
-                best = v;
-                cat = Category(c);
-            }
+            v[c] = Candidate(tbl, g.free, g.need, g.chip, i, c);
+            if (v[c] > best) best = v[c];
         }
         Check(best == T.R[0][i], "ComputeTurnTables", "best category value = RollValue[0]");
-        T.cat[i] = cat;
+        int c = 0;
+        while (!InSet(g.free, c) || !TiesWithBest(v[c], best)) ++c;
+        T.cat[i] = Category(c);
     }
     for (int l = 1; l < NRollsPerTurn; ++l) {
         const auto& K = T.K[l];
         for (int i = 0; i < NRolls; ++i) {
             const IndexRange rg = SubBagRanges[i];
             double best = MaxStart;
-            ValueBagRank keep = 0;
-            for (int s = rg.last; s >= rg.first; --s) {
-                const ValueBagRank sub = SubBagTbl[s];
-                if (K[sub] > best) {
-                    best = K[sub];
-                    keep = sub;
-                }
-            }
+            for (int s = rg.first; s <= rg.last; ++s) best = std::max(best, K[SubBagTbl[s]]);
             Check(best == T.R[l][i], "ComputeTurnTables", "best keeper value = RollValue[l]");
-            T.keep[l][i] = keep;
+            int s = rg.last;
+            while (!TiesWithBest(K[SubBagTbl[s]], best)) --s;
+            T.keep[l][i] = SubBagTbl[s];
         }
     }
 }
