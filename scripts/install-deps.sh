@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils
   clang libclang-rt-14-dev

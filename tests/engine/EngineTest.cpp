@@ -21,46 +21,11 @@
 #include <vector>
 
 #include "core/GeneralStuff.h"
+#include "EngineTestTables.h"
 #include "engine/QuintorEventLists.h"
 
 namespace quintor {
 namespace {
-
-bool SameBytes(const GameStateTable& a, const GameStateTable& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
-
-// Puts table t into cache C, no turn tables held.
-void Restore(CacheState* C, const GameStateTable& t) {
-    if (!SameBytes(C->Table, t)) C->Table = t;
-    C->KnownEntries = NGameStates;
-    C->CurrentState.free = 0;
-}
-
-// The complete tables of the optimal strategy (expected score by one thread, variance by all),
-// computed on first use and put back into its caches on every call.
-const GameStateTable& OptimalTable() {
-    static const GameStateTable t = [] {
-        CreateCache(OptimalStrategy->Cache, "Optimal Expected Final Score", GrandTotal, "");
-        ComputeAllOptimalValues(1);
-        return OptimalStrategy->Cache->Table;
-    }();
-    Restore(OptimalStrategy->Cache, t);
-    OptimalStrategy->ExpectedCache = OptimalStrategy->Cache;
-    return t;
-}
-
-const GameStateTable& VarianceTable() {
-    static const GameStateTable t = [] {
-        OptimalTable();
-        CreateCache(OptimalStrategy->VarianceCache, "Variance in Final Score", GrandTotal, "");
-        ComputeAllVariances(OptimalStrategy, 0);
-        return OptimalStrategy->VarianceCache->Table;
-    }();
-    OptimalTable();
-    Restore(OptimalStrategy->VarianceCache, t);
-    return t;
-}
 
 // A strategy with fresh caches where asked for; an optimal one shares the optimal choice cache.
 QuintorStrategyState* StrategyLike(StrategyKind kind, bool expected, bool variance) {
