@@ -87,7 +87,7 @@ QUINTOR_INLINE bool AnySet(const Mask4& m) { return (m[0] | m[1] | m[2] | m[3]) 
 #define QUINTOR_LANE_CODE __attribute__((target_clones("avx2", "default")))
 
 struct Lanes {
-    Lane4 R[NRollsPerTurn][NRolls];    // expected value of each roll: the best choice's
+    Lane4 R[NRollsPerTurn][NRolls];    // expected value of each roll: its best option's
     Lane4 VR[NRollsPerTurn][NRolls];   // the variance of the choice made there
     Lane4 K[NValueBag5Ranks];          // keeper values of the current level
     Lane4 VK[NValueBag5Ranks];         // their variances
@@ -96,7 +96,7 @@ struct Lanes {
     // value (MaxStart where the lattice could not tell, see RerollPass).
     Lane4 BKey[NValueBag5Ranks];
     Lane4 BW[NValueBag5Ranks];
-    Mask4 found[NRolls];               // scoring pass: a roll's category is chosen
+    Lane4 bar[NRolls];                 // scoring pass: what ties with the best of a roll
     Lane4 cat[NRolls];                 // best category of each roll
     double start[W];
     double vstart[W];
@@ -105,10 +105,8 @@ struct Lanes {
 // One candidate category c for every roll: f(i, value, variance) with the value of scoring roll
 // i in c (Quintor rolls are redone by the caller) and the variance of where that leads.
 template <typename F>
-QUINTOR_INLINE void ForEachScoring(const double* E, const double* V,
-                                                           CategorySet free, bool chip,
-                                                           const std::uint16_t* need, int c,
-                                                           F f) {
+QUINTOR_INLINE void ForEachScoring(const double* E, const double* V, CategorySet free, bool chip,
+                                   const std::uint16_t* need, int c, F f) {
     const CategorySet f2 = WithoutCategory(free, c);
     if (c <= Sixes) {
         Lane4 ve[NDice + 1], vv[NDice + 1];
@@ -138,8 +136,8 @@ QUINTOR_INLINE void ForEachScoring(const double* E, const double* V,
 }
 
 // Scores every roll now: the best value over the free categories (the turn kernel's maximum, the
-// same bits), then in ascending order the first category that ties with it, the variance of
-// where that scoring leads, and when record is set the category.
+// same bits), then the lowest category that ties with it, the variance of where that scoring
+// leads, and when record is set the category.
 QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet free, bool chip,
                                    const std::uint16_t* need, bool record, Lanes& L) {
     Lane4* R = L.R[0];
@@ -149,7 +147,6 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
         R[i] = Splat4(MaxStart);
         VR[i] = Splat4(0.0);
         L.cat[i] = Splat4(0.0);
-        L.found[i] = Mask4{0, 0, 0, 0};
     }
     for (int c = 0; c < NCategories; ++c) {
         if (!InSet(free, c)) continue;
@@ -157,15 +154,22 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
             R[i] = e > R[i] ? e : R[i];
         });
     }
-    for (int c = 0; c < NCategories; ++c) {
+    // From the highest category down, each one that ties replaces the choice: the lowest stays.
+    for (int i = 0; i < NRolls; ++i) L.bar[i] = R[i] - tol;
+    for (int c = NCategories - 1; c >= 0; --c) {
         if (!InSet(free, c)) continue;
         const Lane4 cc = Splat4(double(c));
-        ForEachScoring(E, V, free, chip, need, c, [&](int i, Lane4 e, Lane4 v) {
-            const Mask4 take = ~L.found[i] & (e >= R[i] - tol);
-            VR[i] = take ? v : VR[i];
-            if (record) L.cat[i] = take ? cc : L.cat[i];
-            L.found[i] |= take;
-        });
+        if (record) {
+            ForEachScoring(E, V, free, chip, need, c, [&](int i, Lane4 e, Lane4 v) {
+                const Mask4 take = e >= L.bar[i];
+                VR[i] = take ? v : VR[i];
+                L.cat[i] = take ? cc : L.cat[i];
+            });
+        } else {
+            ForEachScoring(E, V, free, chip, need, c, [&](int i, Lane4 e, Lane4 v) {
+                VR[i] = e >= L.bar[i] ? v : VR[i];
+            });
+        }
     }
     for (int v = 0; v < NValues; ++v) {
         const int i = data.quintorRoll[v];
@@ -263,12 +267,9 @@ QUINTOR_LANE_CODE void RerollPass(int l, bool scanAll, Lanes& L) {
         if (!scanAll && !AnySet(L.BW[b] == none)) continue;
         const IndexRange rg = SubBagRanges[i];
         const Lane4 bar = L.BV[b] - tol;
-        Mask4 found = {0, 0, 0, 0};
-        for (int s = rg.last; s >= rg.first; --s) {
+        for (int s = rg.first; s <= rg.last; ++s) {   // each tie replaces: the last one stays
             const ValueBagRank sub = SubBagTbl[s];
-            const Mask4 take = ~found & (L.K[sub] >= bar);
-            L.BKey[b] = take ? Splat4(data.key[sub]) : L.BKey[b];
-            found |= take;
+            L.BKey[b] = L.K[sub] >= bar ? Splat4(data.key[sub]) : L.BKey[b];
         }
     }
 
