@@ -384,31 +384,23 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
         T.start = m;
     }
     if (!choices) return;
-    // The choices: the same candidates again, the largest value first, then the first candidate
-    // in the order that fixes every tie (lowest category; the sub-bag nearest the end of the
-    // list) that ties with it. The values stay the maxima, as in the table.
+    // The choices: R holds each roll's largest value; the first candidate in the order that fixes
+    // every tie (lowest category; the sub-bag nearest the end of the list) that ties with it.
     for (int i = 0; i < NRolls; ++i) {
-        std::array<double, NCategories> v;
-        double best = MaxStart;
-        for (int c = 0; c < NCategories; ++c) {
-            if (!InSet(g.free, c)) continue;
-            v[c] = Candidate(tbl, g.free, g.need, g.chip, i, c);
-            if (v[c] > best) best = v[c];
-        }
-        Check(best == T.R[0][i], "ComputeTurnTables", "best category value = RollValue[0]");
         int c = 0;
-        while (!InSet(g.free, c) || !TiesWithBest(v[c], best)) ++c;
+        while (c < NCategories && !(InSet(g.free, c) &&
+                                    TiesWithBest(Candidate(tbl, g.free, g.need, g.chip, i, c), T.R[0][i])))
+            ++c;
+        Check(c < NCategories, "ComputeTurnTables", "a category ties with RollValue[0]");
         T.cat[i] = Category(c);
     }
     for (int l = 1; l < NRollsPerTurn; ++l) {
         const auto& K = T.K[l];
         for (int i = 0; i < NRolls; ++i) {
             const IndexRange rg = SubBagRanges[i];
-            double best = MaxStart;
-            for (int s = rg.first; s <= rg.last; ++s) best = std::max(best, K[SubBagTbl[s]]);
-            Check(best == T.R[l][i], "ComputeTurnTables", "best keeper value = RollValue[l]");
             int s = rg.last;
-            while (!TiesWithBest(K[SubBagTbl[s]], best)) --s;
+            while (s >= rg.first && !TiesWithBest(K[SubBagTbl[s]], T.R[l][i])) --s;
+            Check(s >= rg.first, "ComputeTurnTables", "a keeper ties with RollValue[l]");
             T.keep[l][i] = SubBagTbl[s];
         }
     }
