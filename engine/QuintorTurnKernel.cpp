@@ -387,10 +387,12 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
     // The choices: R holds each roll's largest value; the first candidate in the order that fixes
     // every tie (lowest category; the sub-bag nearest the end of the list) that ties with it.
     for (int i = 0; i < NRolls; ++i) {
+        auto ties = [&](int c) {
+            return InSet(g.free, c) &&
+                   TiesWithBest(Candidate(tbl, g.free, g.need, g.chip, i, c), T.R[0][i]);
+        };
         int c = 0;
-        while (c < NCategories && !(InSet(g.free, c) &&
-                                    TiesWithBest(Candidate(tbl, g.free, g.need, g.chip, i, c), T.R[0][i])))
-            ++c;
+        while (c < NCategories && !ties(c)) ++c;
         Check(c < NCategories, "ComputeTurnTables", "a category ties with RollValue[0]");
         T.cat[i] = Category(c);
     }

@@ -150,7 +150,7 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
     }
     for (int c = 0; c < NCategories; ++c) {
         if (!InSet(free, c)) continue;
-        ForEachScoring(E, V, free, chip, need, c, [&](int i, Lane4 e, Lane4) {
+        ForEachScoring(E, V, free, chip, need, c, [&](int i, const Lane4& e, const Lane4&) {
             R[i] = e > R[i] ? e : R[i];
         });
     }
@@ -160,13 +160,13 @@ QUINTOR_LANE_CODE void ScoringPass(const double* E, const double* V, CategorySet
         if (!InSet(free, c)) continue;
         const Lane4 cc = Splat4(double(c));
         if (record) {
-            ForEachScoring(E, V, free, chip, need, c, [&](int i, Lane4 e, Lane4 v) {
+            ForEachScoring(E, V, free, chip, need, c, [&](int i, const Lane4& e, const Lane4& v) {
                 const Mask4 take = e >= L.bar[i];
                 VR[i] = take ? v : VR[i];
                 L.cat[i] = take ? cc : L.cat[i];
             });
         } else {
-            ForEachScoring(E, V, free, chip, need, c, [&](int i, Lane4 e, Lane4 v) {
+            ForEachScoring(E, V, free, chip, need, c, [&](int i, const Lane4& e, const Lane4& v) {
                 VR[i] = e >= L.bar[i] ? v : VR[i];
             });
         }

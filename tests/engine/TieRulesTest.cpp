@@ -192,12 +192,14 @@ TEST(TieRules, ExactRationalPlayOfSmallStatesGivesTheEnginesValuesChoicesAndVari
     // One to three free categories: upper boxes near and far from the bonus, jokers, the extra
     // bonus, Quintor and Chance; every state they lead to is checked too. The sanitizers' build
     // leaves out the two with the most states.
-    for (const GameState& g : {State({FullHouse, SmallStraight, LargeStraight}, 0, true), State({Twos}, 4, false),
-                               State({QuintorCat}, 0, false), State({Chance}, 0, true)})
+    for (const GameState& g :
+         {State({FullHouse, SmallStraight, LargeStraight}, 0, true), State({Twos}, 4, false),
+          State({QuintorCat}, 0, false), State({Chance}, 0, true)})
         exact.Value(g);
     if (!Sanitized)
-        for (const GameState& g : {State({Aces, Twos, Threes}, 6, false), State({Sixes, QuintorCat, Chance}, 18, false),
-                                   State({ThreeOfAKind, FourOfAKind, Fours}, 12, true)})
+        for (const GameState& g :
+             {State({Aces, Twos, Threes}, 6, false), State({Sixes, QuintorCat, Chance}, 18, false),
+              State({ThreeOfAKind, FourOfAKind, Fours}, 12, true)})
             exact.Value(g);
 
     const CacheState& C = *OptimalStrategy->Cache;
@@ -215,7 +217,8 @@ TEST(TieRules, ExactRationalPlayOfSmallStatesGivesTheEnginesValuesChoicesAndVari
         for (int l = 0; l < NLevels; ++l) {
             for (int i = 0; i < NRolls; ++i) {
                 const ValueBagRank r = ValueBagRank(NValueBag4Ranks + i);
-                const std::string at = where + " l=" + std::to_string(l) + " r=" + std::to_string(r);
+                const std::string at =
+                    where + " l=" + std::to_string(l) + " r=" + std::to_string(r);
                 ASSERT_NEAR(C.RollValue[l][r], ExactPlay::Mean(T->R[l][i], scale), 1e-9) << at;
                 ASSERT_EQ(C.BestCategory[r], T->cat[i]) << at;
                 ASSERT_TRUE(l == 0 || C.BestKeeper[l][r] == T->keep[l][i]) << at;
@@ -243,7 +246,8 @@ TEST(TieRules, ExactRationalPlayOfSmallStatesGivesTheEnginesValuesChoicesAndVari
             if (l == 0) continue;
             for (int k = 0; k < NValueBag5Ranks; ++k) {
                 ASSERT_NEAR(C.KeeperValue[l][k], ExactPlay::Mean(T->K[l][k], scale), 1e-9);
-                ASSERT_NEAR(StrategyVariance(OptimalStrategy, g, {std::uint8_t(l), ToRoll, ValueBagRank(k)}),
+                ASSERT_NEAR(StrategyVariance(OptimalStrategy, g,
+                                             {std::uint8_t(l), ToRoll, ValueBagRank(k)}),
                             ExactPlay::Variance(T->K[l][k], T->KM[l][k], scale), 1e-9)
                     << where << " l=" << l << " k=" << k;
             }
@@ -253,7 +257,7 @@ TEST(TieRules, ExactRationalPlayOfSmallStatesGivesTheEnginesValuesChoicesAndVari
     EXPECT_GT(nearTies, 0) << "no exact tie with differing bits: the rule was not exercised";
 }
 
-// ---- The whole variance table by plain loops ------------------------------------------------------
+// ---- The whole variance table by plain loops -------------------------------------------------
 // Its own expected values and variances: sums over the completion lists (the law of total
 // variance at every roll), the whole sub-bag list of every roll scanned, the tie rules applied to
 // the largest value; the layers of game states by number of free categories, so every successor
@@ -285,7 +289,8 @@ class PlainTables {
             std::vector<std::thread> pool;
             for (int t = 0; t < threads; ++t)
                 pool.emplace_back([&layer, threads, t, this] {
-                    for (std::size_t j = std::size_t(t); j < layer.size(); j += std::size_t(threads))
+                    for (std::size_t j = std::size_t(t); j < layer.size();
+                         j += std::size_t(threads))
                         Group(layer[j].first, layer[j].second);
                 });
             for (auto& th : pool) th.join();
@@ -386,7 +391,8 @@ class PlainTables {
             }
         }
         double m = 0.0, acc = 0.0;
-        for (int i = 0; i < NRolls; ++i) m += ValueBagTbl[NValueBag4Ranks + i].prob * R[NLevels - 1][i];
+        for (int i = 0; i < NRolls; ++i)
+            m += ValueBagTbl[NValueBag4Ranks + i].prob * R[NLevels - 1][i];
         for (int i = 0; i < NRolls; ++i) {
             const double d = R[NLevels - 1][i] - m;
             acc += ValueBagTbl[NValueBag4Ranks + i].prob * (d * d + VR[NLevels - 1][i]);
@@ -416,8 +422,9 @@ TEST(TieRules, WholeVarianceTableMatchesAPlainTieExactComputation) {
         const bool ok = std::fabs(plain->Mean(idx) - E[idx]) <= 1e-9 &&
                         std::fabs(plain->Variance(idx) - V[idx]) <= 1e-9;
         if (!ok && ++wrong <= 5)
-            ADD_FAILURE() << GameStateToString(g) << ": mean " << E[idx] << " plain " << plain->Mean(idx)
-                          << ", variance " << V[idx] << " plain " << plain->Variance(idx);
+            ADD_FAILURE() << GameStateToString(g) << ": mean " << E[idx] << " plain "
+                          << plain->Mean(idx) << ", variance " << V[idx] << " plain "
+                          << plain->Variance(idx);
     }
     EXPECT_EQ(wrong, 0) << "of " << checked << " entries";
     const int ex = Index(State({Fives, SmallStraight}, 20, false));
@@ -427,13 +434,16 @@ TEST(TieRules, WholeVarianceTableMatchesAPlainTieExactComputation) {
 TEST(TieRules, VarianceKernelChoosesAsTheTurnKernelWithOrWithoutScanningTheSubBagLists) {
     const GameStateTable& E = OptimalTable();
     const GameStateTable& V = VarianceTable();
-    auto lattice = std::make_unique<kernel::TurnTables>(), scan = std::make_unique<kernel::TurnTables>(),
+    auto lattice = std::make_unique<kernel::TurnTables>(),
+         scan = std::make_unique<kernel::TurnTables>(),
          turn = std::make_unique<kernel::TurnTables>();
-    auto vl = std::make_unique<kernel::VarianceTables>(), vs = std::make_unique<kernel::VarianceTables>();
+    auto vl = std::make_unique<kernel::VarianceTables>(),
+         vs = std::make_unique<kernel::VarianceTables>();
     std::mt19937 rng(20261207);
     std::vector<GameState> states = {State({Fives, SmallStraight}, 20, false), InitialGameState};
     while (states.size() < 300)
-        if (const GameState g = GameStateOfIndex(int(rng() % NGameStates)); g.free != 0) states.push_back(g);
+        if (const GameState g = GameStateOfIndex(int(rng() % NGameStates)); g.free != 0)
+            states.push_back(g);
     for (const GameState& g : states) {
         const std::string where = GameStateToString(g);
         kernel::ComputeVarianceTurnTables(E, V, g, *lattice, *vl, false);
@@ -469,7 +479,8 @@ TEST(TieRules, SortedOptionsPutTheFirstOfTheTiedBestFirstAndKeepTiesInTheirOrder
     };
     // Values a few units in the last place apart are one value: they keep the order appended.
     const double hair = 4e-13;
-    EXPECT_EQ(sorted({3.0, 5.0 - hair, 5.0, 3.0 + hair, 3.0, 7.0 - 2.5}), (std::vector<int>{1, 2, 5, 0, 3, 4}));
+    EXPECT_EQ(sorted({3.0, 5.0 - hair, 5.0, 3.0 + hair, 3.0, 7.0 - 2.5}),
+              (std::vector<int>{1, 2, 5, 0, 3, 4}));
     EXPECT_EQ(sorted({1.0, 2.0, 2.0 + hair, 2.0 - hair}), (std::vector<int>{1, 2, 3, 0}));
     // A chain of near-equal steps does not carry a later option to the top: the largest value
     // decides which options tie with the best.
