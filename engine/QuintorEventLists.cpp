@@ -2,6 +2,7 @@
 // strategy.
 #include "engine/QuintorEventLists.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quintor {
@@ -93,10 +94,19 @@ void ListRollOutcomes(EList& list, QuintorStrategyState* S, const GameState& g, 
 }
 
 void SortEList(EList& list) {
-    for (int i = 1; i < list.len; ++i) {
+    if (list.len < 2) return;
+    // The choice first. Options are appended in the order that decides ties, so it is the first
+    // one that ties with the largest value; sorting near-equal values pairwise could let a chain
+    // of them carry a later option to the top.
+    double best = list.entry[0].expected;
+    for (int i = 1; i < list.len; ++i) best = std::max(best, list.entry[i].expected);
+    int first = 0;
+    while (!TiesWithBest(list.entry[first].expected, best)) ++first;
+    std::rotate(list.entry.begin(), list.entry.begin() + first, list.entry.begin() + first + 1);
+    for (int i = 2; i < list.len; ++i) {
         EListEntry lifted = list.entry[i];
         int j = i;
-        while (j > 0 && list.entry[j - 1].expected < lifted.expected) {
+        while (j > 1 && !TiesWithBest(list.entry[j - 1].expected, lifted.expected)) {
             list.entry[j] = list.entry[j - 1];
             --j;
         }

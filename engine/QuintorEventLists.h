@@ -30,7 +30,9 @@ void ListChoiceOptions(EList& list, QuintorStrategyState* S, const GameState& g,
                        const TurnState& t);
 void ListRollOutcomes(EList& list, QuintorStrategyState* S, const GameState& g, int total,
                       const TurnState& t);
-void SortEList(EList& list);   // expected value descending, stable
+// Expected value descending, values that tie (TieTolerance) in the order of appending; first the
+// option that a choice among them takes: the first appended of those that tie with the largest.
+void SortEList(EList& list);
 // 0-based index of the first entry whose event equals e; RangeError when there is none.
 int FindEvent(const EList& list, const Event& e);
 

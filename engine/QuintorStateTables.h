@@ -28,6 +28,13 @@ void InitGameStateTable(GameStateTable& table);   // sizes it and sets every ent
 int CountKnownEntries(const GameStateTable& table);
 inline bool IsKnown(double v) { return v >= 0.0; }
 
+// Expected values closer than this are one value. Options that tie in exact arithmetic come out
+// of differently ordered sums a few units in the last place apart, and those bits must not decide
+// a choice: every choice takes the largest value first, then the first option in its fixed order
+// of examination that comes within this of it (never a chain of near-equal steps).
+constexpr double TieTolerance = 1e-9;
+inline bool TiesWithBest(double v, double best) { return v >= best - TieTolerance; }
+
 // Both write their run-log line first. Saving replaces the file atomically (a failed save leaves
 // the old file intact). Loading raises IOError naming the file and the fault for a missing,
 // unreadable or short file, or one holding a NaN or infinite entry; bytes past the table are

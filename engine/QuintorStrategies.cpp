@@ -70,10 +70,11 @@ void CheckChoicePoint(const TurnState& t) {
     CheckFiveDiceBagRank(t.dice);
 }
 
-// Keep when rolling on is worth strictly more than scoring now.
+// Keep only when rolling on is worth more than scoring now: a tie, to within TieTolerance,
+// scores.
 void ChooseFromTurn(const CacheState& C, const TurnState& t, Event& e) {
     const int l = t.rollsLeft;
-    if (l > 0 && C.RollValue[0][t.dice] < C.RollValue[l][t.dice]) {
+    if (l > 0 && !TiesWithBest(C.RollValue[0][t.dice], C.RollValue[l][t.dice])) {
         e.aspect = Keeping;
         e.arg = C.BestKeeper[l][t.dice];
     } else {

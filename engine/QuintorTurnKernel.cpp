@@ -384,36 +384,26 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
         T.start = m;
     }
     if (!choices) return;
-    // The choices: the same candidates again, examined in the order that fixes every tie.
+    // The choices: R holds each roll's largest value; the first candidate in the order that fixes
+    // every tie (lowest category; the sub-bag nearest the end of the list) that ties with it.
     for (int i = 0; i < NRolls; ++i) {
-        double best = MaxStart;
-        Category cat = 0;
-        for (int c = 0; c < NCategories; ++c) {
-            if (!InSet(g.free, c)) continue;
-            const double v = Candidate(tbl, g.free, g.need, g.chip, i, c);
-            if (v > best) {
-                best = v;
-                cat = Category(c);
-            }
-        }
-        Check(best == T.R[0][i], "ComputeTurnTables", "best category value = RollValue[0]");
-        T.cat[i] = cat;
+        auto ties = [&](int c) {
+            return InSet(g.free, c) &&
+                   TiesWithBest(Candidate(tbl, g.free, g.need, g.chip, i, c), T.R[0][i]);
+        };
+        int c = 0;
+        while (c < NCategories && !ties(c)) ++c;
+        Check(c < NCategories, "ComputeTurnTables", "a category ties with RollValue[0]");
+        T.cat[i] = Category(c);
     }
     for (int l = 1; l < NRollsPerTurn; ++l) {
         const auto& K = T.K[l];
         for (int i = 0; i < NRolls; ++i) {
             const IndexRange rg = SubBagRanges[i];
-            double best = MaxStart;
-            ValueBagRank keep = 0;
-            for (int s = rg.last; s >= rg.first; --s) {
-                const ValueBagRank sub = SubBagTbl[s];
-                if (K[sub] > best) {
-                    best = K[sub];
-                    keep = sub;
-                }
-            }
-            Check(best == T.R[l][i], "ComputeTurnTables", "best keeper value = RollValue[l]");
-            T.keep[l][i] = keep;
+            int s = rg.last;
+            while (s >= rg.first && !TiesWithBest(K[SubBagTbl[s]], T.R[l][i])) --s;
+            Check(s >= rg.first, "ComputeTurnTables", "a keeper ties with RollValue[l]");
+            T.keep[l][i] = SubBagTbl[s];
         }
     }
 }

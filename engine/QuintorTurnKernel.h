@@ -75,6 +75,8 @@ struct TurnTables {
     // keep[l][i], l = 1, 2: the best sub-bag (later in the sub-bag list wins ties).
     std::array<std::array<ValueBagRank, NRolls>, NRollsPerTurn> keep;
     std::array<Category, NRolls> cat;   // best category (lowest wins ties)
+    // R and K hold the maxima themselves; a choice takes the first candidate in its order within
+    // TieTolerance of the maximum.
     double start = 0.0;                 // value at the start of the turn
 };
 

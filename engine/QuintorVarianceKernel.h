@@ -6,10 +6,11 @@
 // variance of holding the bigger bag. Over all dice still to roll this is the completion-list sum
 // of the memoised definition, at a quarter of the work.
 //
-// The optimal choices are found in the same pass, on the lattice too: the best keeper of a roll
-// is the best of its own keeper value and the best keepers one die smaller, ties going to the bag
-// later in the sub-bag list (a fixed order of count vectors), so no roll scans its sub-bag list.
-// Expected values, choices and ties come out exactly as the turn kernel's ComputeTurnTables.
+// The optimal choices are found in the same pass: the largest keeper value of a roll on the
+// lattice (a maximum does not depend on the grouping), then the roll's sub-bag list from its end
+// for the first keeper within TieTolerance of it; categories likewise, lowest first. So options
+// that tie in exact arithmetic are decided by the tie order, not by the last bits of their sums.
+// Expected values and choices come out exactly as the turn kernel's ComputeTurnTables.
 #pragma once
 
 #include "engine/QuintorStrategies.h"
@@ -25,9 +26,11 @@ struct VarianceTables {
 };
 
 // One game state g (free not empty) from the complete successors' entries of both tables: T gets
-// the expected values and optimal choices, V their variances.
+// the expected values and optimal choices, V their variances. scanEveryRoll settles every roll's
+// keeper from its sub-bag list, as the lattice does only where it cannot tell (for the tests).
 void ComputeVarianceTurnTables(const GameStateTable& etable, const GameStateTable& vtable,
-                               const GameState& g, TurnTables& T, VarianceTables& V);
+                               const GameState& g, TurnTables& T, VarianceTables& V,
+                               bool scanEveryRoll = false);
 
 // Fills every unknown variance entry of one group from the expected-score table; returns how
 // many entries became known. Safe for different groups of one layer at once.

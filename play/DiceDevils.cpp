@@ -1,5 +1,6 @@
 #include "play/DiceDevils.h"
 
+#include <array>
 #include <new>
 #include <ostream>
 
@@ -32,21 +33,28 @@ ValueListRank UserRoll(int n) {
 }
 
 // The roll among the completions of the kept bag that is worst (demon) or best (angel) for an
-// optimal player; the first one wins among equals, so the pick is the same every time.
+// optimal player: the extreme value first, then the first completion that ties with it, so the
+// pick is the same every time and not left to the last bits of equal values.
 ValueListRank ExtremeRoll(bool demon, int n, const GameState& gs, const TurnState& ts) {
     Check(ts.rollsLeft >= 1, "RollDice", "ts.rollsLeft >= 1");
     TurnState t = ts;
     t.rollsLeft = static_cast<std::uint8_t>(ts.rollsLeft - 1);
     t.phase = ToChoose;
     const IndexRange range = CompletionRanges[ts.dice];
-    int pick = range.first;
+    std::array<double, NFiveDiceBags> value{};
     double bound = demon ? 1575.0 : 0.0;
     for (int i = range.first; i <= range.last; ++i) {
         t.dice = CompletionTbl[i].vbr;
         const double v = OptimalTurnValue(gs, t);
-        if (demon ? v < bound : v > bound) {
-            bound = v;
+        value[static_cast<std::size_t>(i - range.first)] = v;
+        if (demon ? v < bound : v > bound) bound = v;
+    }
+    int pick = range.first;   // also when no value passes the starting bound
+    for (int i = range.first; i <= range.last; ++i) {
+        const double v = value[static_cast<std::size_t>(i - range.first)];
+        if (demon ? TiesWithBest(-v, -bound) : TiesWithBest(v, bound)) {
             pick = i;
+            break;
         }
     }
     const int bag = ValueBagRanks[n].firstvbr + (pick - range.first);

@@ -100,7 +100,11 @@ void WriteGameAnalysis(std::vector<std::string>& lines, const GameRecording& rec
                     line += EventToString(best.event, false, false) + " ";
                     line += Format("%*.*f ", 7, 2, best.expected);
                     line += SdText(best.sd, "%2.0f", " ?");
-                    const double delta = best.expected - mine.expected;
+                    // An option that ties with the best loses nothing; its last bits may even
+                    // put it a hair above.
+                    const double delta = TiesWithBest(mine.expected, best.expected)
+                                             ? 0.0
+                                             : best.expected - mine.expected;
                     line += Format("%*.*f ", 7, 2, delta);
                     deltaSum += delta;
                     const DeltaClass c = ClassOf(delta);

@@ -68,7 +68,8 @@ TEST(DiceDevils, EachSourceRollsTheDiceNotKept) {
                              "Too many dice values\n" + five + one + "1 die value expected, not 2\n" + one + five +
                              "5 dice values expected, not 2\n" + five);
 
-    // Demon and angel pick the first worst and the first best roll for the optimal player.
+    // Demon and angel pick the first worst and the first best roll for the optimal player, values
+    // that tie (TieTolerance) counting as equal.
     UseCompleteOptimalTable();
     const auto after = [](const GameState& g, TurnState t, ValueListRank roll) {
         ApplyTurnEvent(t, Event{Rolling, 0, roll});
@@ -82,11 +83,46 @@ TEST(DiceDevils, EachSourceRollsTheDiceNotKept) {
         const ValueBagRange bags = ValueBagRanks[NDice - ValueBagTbl[ts.dice].siz];
         std::vector<double> v;   // the value of each roll, in bag order: the first extreme wins among equals
         for (int r = bags.firstvbr; r <= bags.lastvbr; ++r) v.push_back(after(g, ts, ValueBagTbl[r].vlr));
-        const auto low = std::min_element(v.begin(), v.end()), high = std::max_element(v.begin(), v.end());
-        EXPECT_LT(*low, *high);
+        const double lo = *std::min_element(v.begin(), v.end()), hi = *std::max_element(v.begin(), v.end());
+        EXPECT_LT(lo, hi);
+        const auto low = std::find_if(v.begin(), v.end(), [lo](double x) { return TiesWithBest(-x, -lo); });
+        const auto high = std::find_if(v.begin(), v.end(), [hi](double x) { return TiesWithBest(x, hi); });
         EXPECT_EQ(demon.arg, ValueBagTbl[bags.firstvbr + (low - v.begin())].vlr);
         EXPECT_EQ(angel.arg, ValueBagTbl[bags.firstvbr + (high - v.begin())].vlr);
     }
+}
+
+// Rolls worth the same in exact arithmetic whose computed values differ in their last bits: the
+// demon and the angel take the first of them, not the one with the smaller or larger bits.
+TEST(DiceDevils, DemonAndAngelTakeTheFirstOfRollsTiedButForTheLastBits) {
+    UseCompleteOptimalTable();
+    int seen = 0;
+    for (unsigned free = 1; free < 8192; free += 37) {
+        GameState g;
+        MakeGameState(g, CategorySet(free), int(free % 64), false);
+        for (int k = 0; k < NValueBag5Ranks; ++k) {
+            const int kept = ValueBagTbl[k].siz;
+            if (kept == NDice) continue;
+            for (int l = 1; l <= (k == 0 ? 3 : 2); ++l) {
+                const TurnState ts{std::uint8_t(l), ToRoll, ValueBagRank(k)};
+                const ValueBagRange bags = ValueBagRanks[NDice - kept];
+                std::vector<double> v;
+                for (int r = bags.firstvbr; r <= bags.lastvbr; ++r) {
+                    TurnState t = ts;
+                    ApplyTurnEvent(t, Event{Rolling, 0, ValueBagTbl[r].vlr});
+                    v.push_back(OptimalTurnValue(g, t));
+                }
+                const auto low = std::min_element(v.begin(), v.end()), high = std::max_element(v.begin(), v.end());
+                const auto firstLow = std::find_if(v.begin(), v.end(), [&](double x) { return TiesWithBest(-x, -*low); });
+                const auto firstHigh = std::find_if(v.begin(), v.end(), [&](double x) { return TiesWithBest(x, *high); });
+                if (firstLow == low && firstHigh == high) continue;
+                ++seen;
+                EXPECT_EQ(Roll(DemonDice(), ts, g).arg, ValueBagTbl[bags.firstvbr + (firstLow - v.begin())].vlr);
+                EXPECT_EQ(Roll(AngelDice(), ts, g).arg, ValueBagTbl[bags.firstvbr + (firstHigh - v.begin())].vlr);
+            }
+        }
+    }
+    EXPECT_GT(seen, 0) << "no roll tied but for its last bits";
 }
 
 }  // namespace

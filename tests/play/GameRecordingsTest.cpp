@@ -116,6 +116,51 @@ TEST(GameRecordings, ExtendChecksAndTheReportsColumnsDeltaClassesSummaryAndDevia
     EXPECT_EQ(sd[7].substr(40), " 278.00  0  ");
 }
 
+// Options worth the same in exact arithmetic whose computed values differ in their last bits: the
+// report's best option is the one the tie order and the choice rule take, and the other loses
+// nothing.
+TEST(GameRecordings, OptionsTiedButForTheLastBitsAreJudgedAsTheTieOrderDecides) {
+    UseCompleteOptimalTable();
+    GameState g;
+    TurnState ts;
+    Event tied, larger;   // the tie order's option, and a later one with larger bits
+    bool found = false;
+    for (const unsigned free : {(1u << Fives) | (1u << SmallStraight), (1u << Aces) | (1u << Twos) | (1u << Chance),
+                                (1u << Threes) | (1u << FullHouse) | (1u << LargeStraight)}) {
+        MakeGameState(g, CategorySet(free), 20, false);
+        for (int r = NValueBag4Ranks; r < NValueBag5Ranks && !found; ++r)
+            for (std::uint8_t l = 1; l <= 2 && !found; ++l) {
+                ts = TurnState{l, ToChoose, ValueBagRank(r)};
+                EList list;
+                ListChoiceOptions(list, OptimalStrategy, g, 0, ts);
+                int top = 0;
+                for (int i = 1; i < list.len; ++i) top = list.entry[i].expected > list.entry[top].expected ? i : top;
+                int first = 0;
+                while (!TiesWithBest(list.entry[first].expected, list.entry[top].expected)) ++first;
+                if (first == top) continue;
+                tied = list.entry[first].event, larger = list.entry[top].event, found = true;
+            }
+        if (found) break;
+    }
+    ASSERT_TRUE(found) << "no option tied but for its last bits";
+    Event chosen;
+    ChooseEvent(OptimalStrategy, g, ts, 0, chosen, false);
+    EXPECT_TRUE(EqualEvents(chosen, tied));
+    EXPECT_TRUE(EqualEvents(Options(g, 0, ts).entry[0].event, tied));
+    GameRecording rec;
+    InitGameRecording(rec);
+    ExtendGameRecording(rec, g, 0, tied, ts);
+    ExtendGameRecording(rec, g, 0, larger, ts);
+    const std::vector<std::string> lines = Report(rec, true);
+    ASSERT_GE(lines.size(), 19u);
+    EXPECT_EQ(lines[6].size(), 52u) << lines[6];   // identical: nothing after its deviation
+    EXPECT_EQ(lines[7].substr(52), Text(tied) + lines[6].substr(40, 7) + "  ?   0.00 <>");
+    EXPECT_EQ(lines[9].substr(39), Blank29 + "   0.00");
+    EXPECT_EQ(lines[12], "  # Choices identical to  Zelk        :   1");
+    EXPECT_EQ(lines[13], "  # Choices with         delta < 0.01 :   1 <>");
+    EXPECT_EQ(lines[17], "  Mean delta per choice               :   0.000");
+}
+
 // Single and joined parts, the bonus rows in the sum, the rows past 14 (Quintors, jokers) not.
 TEST(GameSession, ScoreHints) {
     GameState need18, used;   // used: Sixes, and the Quintor box with 50, for the joker and the extra bonus
