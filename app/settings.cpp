@@ -5,6 +5,7 @@
 #include <QTemporaryFile>
 
 #include "core/GeneralStuff.h"
+#include "play/QuintorTutor.h"
 
 namespace {
 
@@ -74,4 +75,20 @@ std::string ReadTablesLocation() {
 
 void WriteTablesLocation(const std::string& location) {
     WriteKey("Tables/Location", location);
+}
+
+bool ReadTutorOn() {
+    return ReadKey("Tutor/On") == QStringLiteral("true");
+}
+
+void WriteTutorOn(bool on) {
+    WriteKey("Tutor/On", on ? "true" : "false");
+}
+
+double ReadTutorThreshold() {
+    return quintor::TutorThresholdFromText(ReadKey("Tutor/WarnAt").toStdString());
+}
+
+void WriteTutorThreshold(double threshold) {
+    WriteKey("Tutor/WarnAt", quintor::TutorThresholdText(threshold));
 }
