@@ -59,7 +59,9 @@ TMainForm::TMainForm(QWidget* parent)
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    delete keyboard;   // no key reaches the game windows while they are taken down
+}
 
 void TMainForm::CreateActions() {
     // Each caption's "&" marks its access key (Alt with the menu's, then the item's letter);

@@ -54,6 +54,12 @@ TEST(Tutor, AssessesAChoiceAgainstTheBestOptionOfItsPosition) {
     EXPECT_EQ(ValueBagToString(ValueBagTbl[aces.best.event.arg].bag, false), "666__");
     EXPECT_EQ(aces.mine.event.arg, 1);
     EXPECT_TRUE(TutorQuestions(aces, 5.0));
+    // The questions in this position, with the values the advisor lists for it.
+    EXPECT_EQ(TutorQuestion(SessionAssess(s, OptimalStrategy, Keep({6, 6}))),
+              "Keeping 66 loses 11.18 points against keeping 666 (265.12). Play it anyway?");
+    EXPECT_EQ(TutorQuestion(SessionAssess(s, OptimalStrategy, Score(Sixes))),
+              "Scoring 18 in Sixes loses 14.59 points against keeping 666 (265.12). Play it "
+              "anyway?");
 
     // Not a choice here: dice that are not on the table, a roll, a used category, no roll left
     // to keep for, or no dice rolled.
