@@ -2,6 +2,7 @@
 // of the dice set and score card windows, keeping the recording and driving the recording
 // windows. The rules themselves live in the game session below app/.
 #include <QAction>
+#include <QActionGroup>
 #include <QPushButton>
 
 #include "app/Dialogs.h"
@@ -9,11 +10,14 @@
 #include "app/diceset.h"
 #include "app/gamerecordings.h"
 #include "app/gamewidgets.h"
+#include "app/keyboard.h"
 #include "app/main.h"
 #include "app/scorecards.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
+#include "engine/QuintorStrategies.h"
 #include "play/QuintorStateAnalyzer.h"
+#include "play/QuintorTutor.h"
 
 namespace q = quintor;
 
@@ -32,6 +36,7 @@ void TMainForm::CreateGameWindows() {
     diceSet->SelectDiceSource(Fair1);
     recWindows.clear();
     recWindowCount = 0;
+    keyboard = new TKeyboardPlay(this);
     SetGamePhase(gpGameNotStarted);
 }
 
@@ -64,7 +69,7 @@ void TMainForm::SetGamePhase(GamePhase phase) {
     switch (phase) {
     case gpGameNotStarted: {
         q::NewGameSession(session);
-        auto handler = [this](q::Event e) { HandleGameEvent(e); };
+        auto handler = [this](q::Event e) { return HandleGameEvent(e); };
         diceSet->SetGameEventHandler(handler);
         scoreCard->SetGameEventHandler(handler);
         OpenRecordingWindow(true);
@@ -92,7 +97,21 @@ void TMainForm::SetGamePhase(GamePhase phase) {
     session.phase = phase;
 }
 
-void TMainForm::HandleGameEvent(q::Event e) {
+double TMainForm::TutorThreshold() const {
+    const QAction* a = TutorWarnGroup->checkedAction();
+    return a ? a->data().toDouble() : q::DefaultTutorThreshold;
+}
+
+bool TMainForm::TutorAllows(const q::Event& e) {
+    if (!Tutor1->isChecked()) return true;
+    const q::ChoiceAssessment a = q::SessionAssess(session, q::OptimalStrategy, e);
+    if (!q::TutorQuestions(a, TutorThreshold())) return true;
+    const bool play = Dialogs().Ask(QString::fromStdString(q::TutorQuestion(a)));
+    q::SessionTutorAnswer(session, a.mine.event, play);
+    return play;
+}
+
+bool TMainForm::HandleGameEvent(q::Event e) {
     switch (e.aspect) {
     case q::Rolling:
         if (session.phase == gpGameNotStarted) SetGamePhase(gpGameInProgress);
@@ -101,9 +120,11 @@ void TMainForm::HandleGameEvent(q::Event e) {
         scoreCard->EnableScoreButtons();
         break;
     case q::Keeping:
+        if (!TutorAllows(e)) return false;
         q::SessionKeep(session, e.arg);
         break;
     case q::Scoring:
+        if (!TutorAllows(e)) return false;
         scoreCard->DisableScoreButtons();
         q::SessionScore(session, e.category);
         scoreCard->Totals = session.scoreCard;
@@ -117,6 +138,7 @@ void TMainForm::HandleGameEvent(q::Event e) {
         }
         break;
     }
+    return true;
 }
 
 void TMainForm::UpdateScoreHints() {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/dieface.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 
@@ -29,10 +30,9 @@ TDiceSetForm::TDiceSetForm(QWidget* parent)
 
 void TDiceSetForm::FormCreate() {
     for (int i = 0; i < NDice; ++i) {
-        auto* e = new QLineEdit(this);
+        auto* e = new TDieFace(this);
         e->setObjectName(QStringLiteral("EditDice%1").arg(i + 1));
-        e->setReadOnly(true);
-        e->setFocusPolicy(Qt::NoFocus);
+        e->setAccessibleName(QStringLiteral("Die %1").arg(i + 1));
         e->setAlignment(Qt::AlignCenter);
         QFont f = MonospacedFont(16);
         f.setBold(true);
@@ -46,6 +46,11 @@ void TDiceSetForm::FormCreate() {
         c->setToolTip(QStringLiteral("Checked dice will be kept and not rolled"));
         c->setGeometry(13 + i * 34, 46, 20, 20);
         CheckDice[i] = c;
+        // The face shows its keep mark; a click on the face works the box.
+        connect(c, &QCheckBox::toggled, e, &TDieFace::SetKept);
+        connect(e, &TDieFace::Clicked, c, [c] {
+            if (c->isEnabled()) c->click();
+        });
     }
     lblInfo = new QLabel(QStringLiteral("Roll"), this);
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
@@ -83,7 +88,7 @@ void TDiceSetForm::SelectDiceSource(QAction* item) {
 
 void TDiceSetForm::SetGameEventHandler(TGameEventHandler h) {
     handler = std::move(h);
-    for (QLineEdit* e : EditDice) e->clear();
+    for (TDieFace* e : EditDice) e->clear();
     ResetTurn();
 }
 
@@ -136,7 +141,7 @@ ValueBagRank TDiceSetForm::KeptBag() const {
 
 std::string TDiceSetForm::DiceText() const {
     std::string s;
-    for (QLineEdit* e : EditDice) s += e->text().trimmed().toStdString();
+    for (const TDieFace* e : EditDice) s += e->text().trimmed().toStdString();
     return s;
 }
 
@@ -154,12 +159,22 @@ void TDiceSetForm::ButRollClick() {
         Event keep;
         keep.aspect = Keeping;
         keep.arg = KeptBag();
-        if (handler) handler(keep);
+        // The player may withdraw the keep when the tutor questions it: then nothing happens.
+        if (handler && !handler(keep)) return;
     }
     Event roll;
     roll.aspect = Rolling;
     if (handler) handler(roll);
     FirstRoll = false;
+}
+
+void TDiceSetForm::KeepKey(int i) {
+    QCheckBox* c = CheckDice[static_cast<std::size_t>(CheckRange(i, 0, NDice - 1, "Die"))];
+    if (c->isEnabled()) c->click();
+}
+
+void TDiceSetForm::RollKey() {
+    ButRoll->click();   // nothing when the button is disabled
 }
 
 void TDiceSetForm::closeEvent(QCloseEvent* ev) {

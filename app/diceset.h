@@ -15,6 +15,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TDieFace;
 
 class TDiceSetForm : public QWidget {
     Q_OBJECT
@@ -34,6 +35,10 @@ public:
     std::string DiceText() const;
     void ShowHints(bool on);
     void ButRollClick();
+    // The keyboard's keys: tick or clear die i's keep box (0..4), and roll; each acts only when
+    // its control is enabled, as a click would.
+    void KeepKey(int i);
+    void RollKey();
 
     quintor::DiceDevilState* Source() const { return source; }
 
@@ -43,7 +48,7 @@ protected:
 private:
     void FormCreate();
 
-    std::array<QLineEdit*, quintor::NDice> EditDice{};
+    std::array<TDieFace*, quintor::NDice> EditDice{};
     std::array<QCheckBox*, quintor::NDice> CheckDice{};
     QPushButton* ButRoll = nullptr;
     QLabel* lblInfo = nullptr;

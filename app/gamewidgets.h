@@ -10,8 +10,10 @@
 
 class QWidget;
 
-// The controller's event handler: the game windows raise one event at a time through it.
-using TGameEventHandler = std::function<void(quintor::Event)>;
+// The controller's event handler: the game windows raise one event at a time through it. It
+// returns false when the player withdrew the choice (the tutor asked and the answer was Cancel);
+// the window then leaves everything as it was.
+using TGameEventHandler = std::function<bool(quintor::Event)>;
 
 // "Courier New" when the system has it, else the system's fixed font; pixelSize <= 0 keeps the
 // font's own size.

@@ -13,9 +13,11 @@
 #include "app/Dialogs.h"
 #include "app/TableSettings.h"
 #include "app/gamewidgets.h"
+#include "app/keyboard.h"
 #include "app/settings.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
+#include "play/QuintorTutor.h"
 
 using namespace quintor;
 
@@ -57,7 +59,9 @@ TMainForm::TMainForm(QWidget* parent)
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    delete keyboard;   // no key reaches the game windows while they are taken down
+}
 
 void TMainForm::CreateActions() {
     // Each caption's "&" marks its access key (Alt with the menu's, then the item's letter);
@@ -70,6 +74,22 @@ void TMainForm::CreateActions() {
     Hints1 = MakeAction(this, "Hints1", "&Hints");
     Hints1->setCheckable(true);
     Hints1->setToolTip("Switch between professional and amateur mode");
+    Tutor1 = MakeAction(this, "Tutor1", "&Tutor");
+    Tutor1->setCheckable(true);
+    Tutor1->setToolTip("Ask before playing a choice that loses as much as the chosen amount");
+    // The thresholds are the lower bounds of the report's classes "*", "**" and "***"; the
+    // access key of each is its first digit.
+    TutorWarnGroup = new QActionGroup(this);
+    TutorWarnGroup->setExclusive(true);
+    TutorWarn1 = MakeAction(TutorWarnGroup, "TutorWarn1", "Warn at &0.01");
+    TutorWarn2 = MakeAction(TutorWarnGroup, "TutorWarn2", "Warn at &1.0");
+    TutorWarn3 = MakeAction(TutorWarnGroup, "TutorWarn3", "Warn at &5.0");
+    for (std::size_t i = 0; i < TutorThresholds.size(); ++i) {
+        QAction* a = TutorWarnGroup->actions()[qsizetype(i)];
+        a->setCheckable(true);
+        a->setData(TutorThresholds[i]);
+    }
+    TutorWarn2->setChecked(true);
 
     // The data of a dice item is the number of the dice source it selects.
     DiceGroup = new QActionGroup(this);
@@ -88,6 +108,7 @@ void TMainForm::CreateActions() {
     Settings1->setToolTip("Create a score table");
     About1 = MakeAction(this, "About1", "&About");
     About1->setShortcut(QKeySequence(Qt::Key_F1));
+    Keyboard1 = MakeAction(this, "Keyboard1", "&Keyboard");
 }
 
 void TMainForm::CreateMenus() {
@@ -105,6 +126,9 @@ void TMainForm::CreateMenus() {
     Game1 = add("Game1", "&Game");
     Game1->addAction(NewGame1);
     Game1->addAction(Hints1);
+    Game1->addSeparator();
+    Game1->addAction(Tutor1);
+    Game1->addActions(TutorWarnGroup->actions());
     Dice1 = add("Dice1", "&Dice");
     Dice1->addActions(DiceGroup->actions());
     Advisor1 = add("Advisor1", "&Advisor");
@@ -113,6 +137,7 @@ void TMainForm::CreateMenus() {
     Tables1->addAction(Settings1);
     Help1 = add("Help1", "&Help");
     Help1->addAction(About1);
+    Help1->addAction(Keyboard1);
 }
 
 void TMainForm::CreateControls() {
@@ -150,6 +175,10 @@ void TMainForm::CreateConnections() {
     connect(NewWindow1, &QAction::triggered, this, [this] { NewWindow1Click(); });
     connect(NewAdvisorButton, &QPushButton::clicked, this, [this] { NewWindow1Click(); });
     connect(Settings1, &QAction::triggered, this, [this] { Settings1Click(); });
+    connect(Tutor1, &QAction::triggered, this, [this] { Tutor1Click(); });
+    connect(TutorWarnGroup, &QActionGroup::triggered, this,
+            [this](QAction* a) { TutorWarnClick(a); });
+    connect(Keyboard1, &QAction::triggered, this, [this] { Keyboard1Click(); });
 }
 
 void TMainForm::PlaceWindow() {
@@ -178,6 +207,7 @@ void TMainForm::FormCreate() {
     } else {
         LogFile() << ".INI file version = " << version << "\n";
     }
+    LoadTutorSettings();
     WriteConfiguration(LogFile());
     WriteQuintorRules(LogFile(), OfficialRules);
     FlushLog();
@@ -189,6 +219,13 @@ void TMainForm::FormCreate() {
     } else {
         EnableGameControls(false);
     }
+}
+
+void TMainForm::LoadTutorSettings() {
+    Tutor1->setChecked(ReadTutorOn());
+    const double threshold = ReadTutorThreshold();
+    for (QAction* a : TutorWarnGroup->actions())
+        if (a->data().toDouble() == threshold) a->setChecked(true);
 }
 
 void TMainForm::EnableGameControls(bool on) {
@@ -229,6 +266,30 @@ void TMainForm::DiceItemClick(QAction* item) {
 
 void TMainForm::NewWindow1Click() {
     OpenAdvisor();
+}
+
+void TMainForm::Tutor1Click() {
+    // The choice holds for this run even when the settings file refuses it.
+    try {
+        WriteTutorOn(Tutor1->isChecked());
+    } catch (const IOError& e) {
+        LogFile() << e.what() << "\n";
+        Dialogs().ShowError(QString::fromStdString(e.what()));
+    }
+}
+
+void TMainForm::TutorWarnClick(QAction* item) {
+    item->setChecked(true);
+    try {
+        WriteTutorThreshold(item->data().toDouble());
+    } catch (const IOError& e) {
+        LogFile() << e.what() << "\n";
+        Dialogs().ShowError(QString::fromStdString(e.what()));
+    }
+}
+
+void TMainForm::Keyboard1Click() {
+    Dialogs().Inform(KeyboardHelpText());
 }
 
 void TMainForm::Settings1Click() {

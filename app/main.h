@@ -19,6 +19,7 @@ class QPushButton;
 class TAdvisorForm;
 class TDiceSetForm;
 class TGameRecForm;
+class TKeyboardPlay;
 class TScoreCardForm;
 
 // The game phase is the game session's own.
@@ -46,6 +47,9 @@ public:
     void Settings1Click();
     void DiceItemClick(QAction* item);
     void NewWindow1Click();
+    void Tutor1Click();
+    void TutorWarnClick(QAction* item);
+    void Keyboard1Click();
 
     QPushButton* NewGameButton = nullptr;
     QPushButton* HintsButton = nullptr;
@@ -56,6 +60,11 @@ public:
     QMenu* Game1 = nullptr;
     QAction* NewGame1 = nullptr;
     QAction* Hints1 = nullptr;
+    QAction* Tutor1 = nullptr;            // the tutor: off by default, remembered
+    QActionGroup* TutorWarnGroup = nullptr;
+    QAction* TutorWarn1 = nullptr;        // "Warn at 0.01"
+    QAction* TutorWarn2 = nullptr;        // "Warn at 1.0"
+    QAction* TutorWarn3 = nullptr;        // "Warn at 5.0"
     QMenu* Dice1 = nullptr;
     QActionGroup* DiceGroup = nullptr;
     QAction* Fair1 = nullptr;
@@ -67,6 +76,7 @@ public:
     QAction* Settings1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* About1 = nullptr;
+    QAction* Keyboard1 = nullptr;
 
 signals:
     // The window has closed for good; the program's loop ends on it.
@@ -82,6 +92,7 @@ private:
     void CreateControls();
     void CreateConnections();
     void PlaceWindow();
+    void LoadTutorSettings();
 
     // ==== Game controller (app/GameController.cpp) =============================================
     // Members below this line belong to the game controller; it may add its own here.
@@ -90,7 +101,12 @@ public:
     void CreateGameWindows();
     void NewGame();
     void SetGamePhase(GamePhase phase);
-    void HandleGameEvent(quintor::Event e);
+    // False when the player withdrew the choice at the tutor's question; nothing changed then.
+    bool HandleGameEvent(quintor::Event e);
+    // The tutor's say on a keep or a scoring: true when it may be played (the tutor is off, the
+    // loss stays below the threshold, or the player answered OK).
+    bool TutorAllows(const quintor::Event& e);
+    double TutorThreshold() const;
     void UpdateScoreHints();
     void ShowHints(bool on);
     void OpenRecordingWindow(bool advance);
@@ -120,5 +136,6 @@ private:
     QPointer<TGameRecForm> currentRecWindow;
     std::int32_t recWindowCount = 0;
     QList<QPointer<TGameRecForm>> recWindows;
+    TKeyboardPlay* keyboard = nullptr;
     // ==== End of the game controller ===========================================================
 };

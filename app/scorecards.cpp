@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/Dialogs.h"
+#include "app/keyboard.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 
@@ -62,6 +63,7 @@ constexpr int ValueX = 182;
 constexpr int ValueW = 52;
 constexpr int ButtonX = 242;
 constexpr int ButtonW = 44;
+constexpr int KeyW = 18;   // the key label at the right end of the label column
 
 QString PointsText(int points) {
     return QString::fromStdString(Format("%*d", 4, points));
@@ -120,6 +122,17 @@ void TScoreCardForm::CreateRow(int item, QWidget* parent, int y) {
         r.button->setFocusPolicy(Qt::NoFocus);
         QPushButton* b = r.button;
         connect(b, &QPushButton::clicked, this, [this, b] { ScoreButtonClick(b); });
+
+        const QChar key = CategoryKey(Category(item));
+        r.label->resize(LabelW - KeyW - 4, r.label->height());
+        r.key = new QLabel(key, parent);
+        r.key->setObjectName(QStringLiteral("Key") + QString::fromLatin1(t.label + 5));
+        r.key->setAlignment(Qt::AlignCenter);
+        r.key->setStyleSheet(QStringLiteral(
+            "QLabel { color: #333333; border: 1px solid #8c8c8c; border-radius: 3px; "
+            "font-size: 11px; }"));
+        r.key->setGeometry(x0 + LabelW - KeyW, y + 2, KeyW, RowHeight - 6);
+        r.key->setToolTip(QStringLiteral("Key %1: score in %2").arg(key).arg(r.label->text()));
     }
 }
 
@@ -196,6 +209,7 @@ void TScoreCardForm::ShowHints(bool on) {
         SetHintShown(r.label, on);
         SetHintShown(r.value, on);
         if (r.button) SetHintShown(r.button, on);
+        if (r.key) SetHintShown(r.key, on);
     }
 }
 
@@ -219,7 +233,11 @@ void TScoreCardForm::ScoreButtonClick(const QObject* sender) {
     e.aspect = Scoring;
     e.category = CategoryFromSender(sender);
     e.arg = 0;
-    if (handler) handler(e);
+    if (handler) handler(e);   // a withdrawn scoring leaves the card as it is
+}
+
+void TScoreCardForm::ScoreKey(Category c) {
+    ScoreCardRows[CheckCategory(c)].button->click();   // nothing when it is disabled
 }
 
 void TScoreCardForm::closeEvent(QCloseEvent* ev) {

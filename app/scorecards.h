@@ -36,6 +36,8 @@ public:
     // information box, and Quintor is used.
     quintor::Category CategoryFromSender(const QObject* sender) const;
     void ScoreButtonClick(const QObject* sender);
+    // The keyboard's key of category c: a click on its button when the button is enabled.
+    void ScoreKey(quintor::Category c);
 
 protected:
     void closeEvent(QCloseEvent* ev) override;   // the user cannot close the score card
@@ -45,6 +47,7 @@ private:
         QLabel* label = nullptr;
         QLineEdit* value = nullptr;
         QPushButton* button = nullptr;   // none for the bonus rows and GRAND TOTAL
+        QLabel* key = nullptr;           // the category's key, beside its name
     };
     static constexpr int NRows = 16;
 

@@ -6,6 +6,7 @@
 
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStateTables.h"
+#include "play/QuintorTutor.h"
 
 namespace {
 
@@ -72,4 +73,20 @@ std::string ReadTablesLocation() {
 
 void WriteTablesLocation(const std::string& location) {
     WriteKey("Tables/Location", location);
+}
+
+bool ReadTutorOn() {
+    return ReadKey("Tutor/On") == QStringLiteral("true");
+}
+
+void WriteTutorOn(bool on) {
+    WriteKey("Tutor/On", on ? "true" : "false");
+}
+
+double ReadTutorThreshold() {
+    return quintor::TutorThresholdFromText(ReadKey("Tutor/WarnAt").toStdString());
+}
+
+void WriteTutorThreshold(double threshold) {
+    WriteKey("Tutor/WarnAt", quintor::TutorThresholdText(threshold));
 }

@@ -1,5 +1,5 @@
-// The program's only persistent settings: the version and the table location, in
-// "QuintorTrainerSettings.ini" beside the program. Every access opens and closes the file.
+// The program's persistent settings, in "QuintorTrainerSettings.ini" beside the program: the
+// version, the table location and the tutor's choices. Every access opens and closes the file.
 #pragma once
 
 #include <string>
@@ -23,3 +23,9 @@ void WriteIniVersion(const std::string& version);
 // (DefaultTableLocation of ExePath). The default is never written.
 std::string ReadTablesLocation();
 void WriteTablesLocation(const std::string& location);
+// [Tutor] On (false when missing) and WarnAt ("0.01", "1.0" or "5.0"; 1.0 when missing or
+// anything else).
+bool ReadTutorOn();
+void WriteTutorOn(bool on);
+double ReadTutorThreshold();
+void WriteTutorThreshold(double threshold);

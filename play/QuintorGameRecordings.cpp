@@ -36,7 +36,25 @@ void ExtendGameRecording(GameRecording& rec, const GameState& gs, int total, con
     entry.total = static_cast<Points>(CheckRange(total, 0, MaxPoints, "ExtendGameRecording: total"));
     entry.turnState = ts;
     entry.event = e;
+    entry.tutor = TutorNote{};
     ++rec.len;
+}
+
+ChoiceAssessment AssessChoice(QuintorStrategyState* strategy, const GameState& gs, int total,
+                              const TurnState& ts, const Event& e) {
+    EList list;
+    ListChoiceOptions(list, strategy, gs, total, ts);
+    SortEList(list);
+    ChoiceAssessment a;
+    a.options = list.len;
+    a.mine = list.entry[static_cast<std::size_t>(FindEvent(list, e))];
+    a.best = list.entry[0];
+    a.identical = EqualEvents(e, a.best.event);
+    // An option that ties with the best loses nothing; its last bits may even put it a hair
+    // above.
+    a.loss = TiesWithBest(a.mine.expected, a.best.expected) ? 0.0
+                                                             : a.best.expected - a.mine.expected;
+    return a;
 }
 
 void WriteGameAnalysis(std::vector<std::string>& lines, const GameRecording& rec,
@@ -85,29 +103,20 @@ void WriteGameAnalysis(std::vector<std::string>& lines, const GameRecording& rec
         }
         line += EventToString(e, false, false) + " ";
         if (analysis) {
-            EList list;
-            ListChoiceOptions(list, strategy, gs, entry.total, ts);
-            SortEList(list);
-            const EListEntry& mine = list.entry[static_cast<std::size_t>(FindEvent(list, e))];
-            line += Format("%*.*f ", 7, 2, mine.expected);
-            line += SdText(mine.sd, "%2.0f  ", " ?  ");
-            if (list.len > 1) {
+            const ChoiceAssessment a = AssessChoice(strategy, gs, entry.total, ts, e);
+            line += Format("%*.*f ", 7, 2, a.mine.expected);
+            line += SdText(a.mine.sd, "%2.0f  ", " ?  ");
+            if (a.options > 1) {
                 ++choices;
-                const EListEntry& best = list.entry[0];
-                if (EqualEvents(e, best.event)) {
+                if (a.identical) {
                     ++identical;
                 } else {
-                    line += EventToString(best.event, false, false) + " ";
-                    line += Format("%*.*f ", 7, 2, best.expected);
-                    line += SdText(best.sd, "%2.0f", " ?");
-                    // An option that ties with the best loses nothing; its last bits may even
-                    // put it a hair above.
-                    const double delta = TiesWithBest(mine.expected, best.expected)
-                                             ? 0.0
-                                             : best.expected - mine.expected;
-                    line += Format("%*.*f ", 7, 2, delta);
-                    deltaSum += delta;
-                    const DeltaClass c = ClassOf(delta);
+                    line += EventToString(a.best.event, false, false) + " ";
+                    line += Format("%*.*f ", 7, 2, a.best.expected);
+                    line += SdText(a.best.sd, "%2.0f", " ?");
+                    line += Format("%*.*f ", 7, 2, a.loss);
+                    deltaSum += a.loss;
+                    const DeltaClass c = ClassOf(a.loss);
                     line += ClassMarker[c];
                     ++classCount[c];
                 }

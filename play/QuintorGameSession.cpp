@@ -15,7 +15,16 @@ void NewGameSession(GameSession& s) {
     InitGameRecording(s.recording);
     s.shownDice = EmptyValueList;
     s.kept.fill(false);
+    s.pendingNote = TutorNote{};
 }
+
+namespace {
+// The recorded choice takes the tutor's note of its position.
+void TakeTutorNote(GameSession& s) {
+    s.recording.entry[static_cast<std::size_t>(s.recording.len - 1)].tutor = s.pendingNote;
+    s.pendingNote = TutorNote{};
+}
+}  // namespace
 
 void SessionKeep(GameSession& s, ValueBagRank keptBag) {
     const TurnState& ts = s.turnState;
@@ -29,6 +38,7 @@ void SessionKeep(GameSession& s, ValueBagRank keptBag) {
     e.aspect = Keeping;
     e.arg = keptBag;
     ExtendGameRecording(s.recording, s.gameState, SessionTotal(s), e, s.turnState);
+    TakeTutorNote(s);
     ApplyTurnEvent(s.turnState, e);
     for (int i = 0; i < s.shownDice.siz; ++i) {
         const int v = s.shownDice.val[static_cast<std::size_t>(i)];
@@ -81,6 +91,7 @@ Event SessionScore(GameSession& s, Category c) {
     ScoreCard delta;
     ApplyScoringEvent(OfficialRules, s.gameState, s.turnState, next, delta, e);
     ExtendGameRecording(s.recording, s.gameState, SessionTotal(s), e, s.turnState);
+    TakeTutorNote(s);
     AddScoreCards(s.scoreCard, delta);
     s.gameState = next;
     if (GameOver(s.gameState))

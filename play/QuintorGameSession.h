@@ -20,13 +20,15 @@ struct GameSession {
     GameRecording recording;
     ValueList shownDice;     // the dice as shown, die 1 to 5 (empty before the first roll)
     std::array<bool, NDice> kept{};   // which shown dice the last keeping held
+    TutorNote pendingNote;   // what the tutor said in this position; the next choice takes it
 };
 
 int SessionTotal(const GameSession& s);
 
 // A fresh game: initial states, zero score card, empty recording, gpGameNotStarted.
 void NewGameSession(GameSession& s);
-// Records the keeping with the position before it, then applies it. The kept dice are taken
+// Records the keeping with the position before it (and the tutor's pending note), then applies
+// it. The kept dice are taken
 // from the shown dice left to right. RangeError unless the bag is among the dice on the table
 // and a roll is left.
 void SessionKeep(GameSession& s, ValueBagRank keptBag);
