@@ -73,7 +73,7 @@ void CheckChoicePoint(const TurnState& t) {
 // Keep when rolling on is worth strictly more than scoring now.
 void ChooseFromTurn(const CacheState& C, const TurnState& t, Event& e) {
     const int l = t.rollsLeft;
-    if (l > 0 && C.RollValue[0][t.dice] < C.RollValue[l][t.dice]) {
+    if (l > 0 && KeepRatherThanScore(C.RollValue[0][t.dice], C.RollValue[l][t.dice])) {
         e.aspect = Keeping;
         e.arg = C.BestKeeper[l][t.dice];
     } else {
@@ -289,6 +289,8 @@ void CreateOptimalTable(const std::string& location, int threads) {
 }
 
 // ---- Choice rules and the min-score computation ------------------------------------------------
+
+bool KeepRatherThanScore(double scoreNow, double rollOn) { return scoreNow < rollOn; }
 
 void ChooseEvent(QuintorStrategyState* S, const GameState& g, const TurnState& t, int total,
                  Event& e, bool verbose) {
