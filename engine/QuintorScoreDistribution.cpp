@@ -256,15 +256,17 @@ const CacheState& OptimalTable(const char* proc) {
 }  // namespace
 
 ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int threads,
-                                           const std::function<void(int)>& progress) {
+                                           const std::function<void(int)>& progress,
+                                           const GameState& start) {
     if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
         throw RangeError("ComputeScoreDistribution: the expected-score table is not complete");
     threads = kernel::ThreadCount(threads);
     std::vector<std::int32_t> slotOf(NGameStates, -1);
     Layer layer;
-    layer.states.push_back({GameStateIndex(InitialGameState), 0, 0, 0});
+    layer.states.push_back({GameStateIndex(start), 0, 0, 0});
     layer.pool.assign(1, 1.0);
-    for (int k = 1; k <= NCategories; ++k) {
+    const int turns = CategorySetSize(start.free);
+    for (int k = 1; k <= turns; ++k) {
         layer = NextLayer(table, layer, threads, slotOf);
         for (const Reached& r : layer.states) slotOf[std::size_t(r.state)] = -1;
         if (progress) progress(k);

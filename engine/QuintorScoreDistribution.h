@@ -21,9 +21,11 @@ using ScoreDistribution = std::vector<double>;
 // carrying the distribution of the score so far over the range it can have. The choices are the
 // optimal strategy's: the turn tables' best keepers and categories and KeepRatherThanScore.
 // table must be complete (RangeError otherwise); progress(k) is called on the calling thread after
-// layer k = 1..13. The result is the same for every thread count.
+// k turns. The result is the same for every thread count. From another start state than the
+// game's, it is the distribution of the points still to be scored from the start of its turn.
 ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int threads = 0,
-                                           const std::function<void(int)>& progress = {});
+                                           const std::function<void(int)>& progress = {},
+                                           const GameState& start = InitialGameState);
 
 // The file is the raw image of the 1576 little-endian doubles. Saving writes a run-log line and
 // replaces the file atomically. Loading raises IOError naming the file when it is missing, not
