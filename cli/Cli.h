@@ -28,6 +28,8 @@ int AdviseCommand(const std::vector<std::string>& args, std::ostream& out, std::
 int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                 std::ostream& err);
 
+int DistributionCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 std::string UsageText();
 
 // The table location when none is given: a folder "gstbl" beside the program's folder if it

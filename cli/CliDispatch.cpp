@@ -19,6 +19,8 @@ std::string UsageText() {
            "  tables create [--location DIR] [--expected | --variance] [--threads N]\n"
            "      Create the Optimal Expected Score table, then the Variance-in-Score table\n"
            "      (only the one named, if one is). The variance needs the expected-score table.\n"
+           "      With the expected-score table comes the final score distribution of optimal\n"
+           "      play, kept beside it in OptEScore-Official-D.dist.\n"
            "  tables info [--location DIR]\n"
            "      Show for each table whether its file is there, its known entries and its value.\n"
            "  evaluate [--location DIR] --strategy optimal|simple|minscore\n"
@@ -27,9 +29,14 @@ std::string UsageText() {
            "  advise [--location DIR] STATE\n"
            "      List every option of an abstract state with its expected final score, best\n"
            "      first. Example: quintor advise '123456TFHSLQC;63-   0  56666;0'\n"
+           "  distribution [--location DIR] [--csv]\n"
+           "      The final score distribution of optimal play: mean, standard deviation,\n"
+           "      percentiles, chances of some scores and a histogram; --csv gives every score's\n"
+           "      probability as score,probability lines instead.\n"
            "  play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]\n"
            "      Play a game in the terminal; at its end (or at the end of the input, which\n"
-           "      aborts it) the analysis of your choices is shown, and saved to FILE if given.\n"
+           "      aborts it) the analysis of your choices is shown, and saved to FILE if given,\n"
+           "      then the split of the result into luck and skill.\n"
            "      SOURCE: fair (default), perlist, perbag, demon, angel, special, stuckat, user\n"
            "      (user: you type the dice too). --seed N replays the same dice.\n"
            "\n"
@@ -59,7 +66,7 @@ static int Dispatch(const std::vector<std::string>& args, std::istream& in, std:
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (cmd == "--help" || cmd == "-h" || cmd == "help" || WantsHelp(rest)) {
         if (cmd != "--help" && cmd != "-h" && cmd != "help" && cmd != "rules" && cmd != "tables" &&
-            cmd != "evaluate" && cmd != "advise" && cmd != "play")
+            cmd != "evaluate" && cmd != "advise" && cmd != "play" && cmd != "distribution")
             throw UsageError("unknown command '" + cmd + "'");
         out << UsageText();
         return ExitOk;
@@ -80,6 +87,7 @@ static int Dispatch(const std::vector<std::string>& args, std::istream& in, std:
     if (cmd == "evaluate") return EvaluateCommand(rest, out, err);
     if (cmd == "advise") return AdviseCommand(rest, out, err);
     if (cmd == "play") return PlayCommand(rest, in, out, err);
+    if (cmd == "distribution") return DistributionCommand(rest, out, err);
     if (!cmd.empty() && cmd[0] == '-') throw UsageError("unknown option '" + cmd + "'");
     throw UsageError("unknown command '" + cmd + "'");
 }

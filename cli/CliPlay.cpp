@@ -138,6 +138,7 @@ int PlayCommand(const std::vector<std::string>& args, std::istream& in, std::ost
         WriteTextFileAtomically(saveFile, text);
         out << "\nReport saved to " << saveFile << '\n';
     }
+    PrintLuckAndSkill(s.recording, location, out, err);
     return rc;
 }
 

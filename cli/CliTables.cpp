@@ -51,6 +51,8 @@ int TablesCreateCommand(const std::vector<std::string>& args, std::ostream& out,
         CreateVarianceTable(location, threads);
         bar.Finish();
     }
+    // The distribution follows from the expected-score table alone.
+    if (expected) CreateDistributionStep(location, threads, out);
     return ExitOk;
 }
 
