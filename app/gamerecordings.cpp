@@ -3,9 +3,11 @@
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/gameanalysis.h"
 #include "app/gamewidgets.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
@@ -67,6 +69,14 @@ void TGameRecForm::FormCreate() {
     SaveButton->setEnabled(false);
     connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
 
+    AnalysisButton = new QPushButton(QStringLiteral("Analysis"), this);
+    AnalysisButton->setObjectName(QStringLiteral("AnalysisButton"));
+    AnalysisButton->setToolTip(QStringLiteral("Show the game's chart, its luck and skill"));
+    SetHintShown(AnalysisButton, true);
+    AnalysisButton->setFixedSize(75, 25);
+    AnalysisButton->setEnabled(false);
+    connect(AnalysisButton, &QPushButton::clicked, this, [this] { AnalysisButtonClick(); });
+
     txtGameRec = new QPlainTextEdit(this);
     txtGameRec->setObjectName(QStringLiteral("txtGameRec"));
     txtGameRec->setReadOnly(true);
@@ -77,7 +87,11 @@ void TGameRecForm::FormCreate() {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(SaveButton, 0, Qt::AlignLeft);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(SaveButton);
+    buttons->addWidget(AnalysisButton);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
     layout->addWidget(txtGameRec, 1);
 
     SetLines(std::vector<std::string>(std::begin(WelcomeText), std::end(WelcomeText)));
@@ -106,6 +120,12 @@ void TGameRecForm::ShowAnalysis(const GameRecording& rec) {
     SetLines(lines);
     Unsaved = true;
     SaveButton->setEnabled(true);
+    analysed = rec;
+    AnalysisButton->setEnabled(true);
+}
+
+void TGameRecForm::AnalysisButtonClick() {
+    OpenGameAnalysis(this, analysed);
 }
 
 void TGameRecForm::SaveButtonClick() {

@@ -30,6 +30,8 @@ public:
     void ShowGameInProgress();
     void ShowAnalysis(const quintor::GameRecording& rec);
     void SaveButtonClick();
+    // Opens the analysis window of the game shown (once it has ended or been aborted).
+    void AnalysisButtonClick();
     std::vector<std::string> Lines() const;
 
 protected:
@@ -40,6 +42,8 @@ private:
     void SetLines(const std::vector<std::string>& lines);
 
     QPushButton* SaveButton = nullptr;
+    QPushButton* AnalysisButton = nullptr;
+    quintor::GameRecording analysed;   // the game whose report is shown
     QPlainTextEdit* txtGameRec = nullptr;
 };
 
