@@ -15,6 +15,7 @@
 #include "app/settings.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
+#include "engine/QuintorScoreDistribution.h"
 #include "engine/QuintorStrategyAnalysis.h"
 
 using namespace quintor;
@@ -326,7 +327,7 @@ CreateResult TCreateTableForm::CreateTable(const char* fileName, QLabel* text, Q
     return CreateResult::Created;
 }
 
-CreateResult TCreateTableForm::ExpectedCreateClick() {
+CreateResult TCreateTableForm::CreateExpectedTable() {
     // The flag is set before the screen is refreshed: the table is in memory from here on.
     auto run = [](const std::string& location, int threads) {
         CreateOptimalTable(location, threads);
@@ -334,6 +335,30 @@ CreateResult TCreateTableForm::ExpectedCreateClick() {
     };
     return CreateTable(OptimalTableFileName, OptExpectedText, ExpectedInfo, ExpectedCreate,
                        PBOptE, run);
+}
+
+CreateResult TCreateTableForm::ExpectedCreateClick() {
+    const CreateResult r = CreateExpectedTable();
+    if (r == CreateResult::Created) CreateDistribution();
+    return r;
+}
+
+void TCreateTableForm::CreateDistribution() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    OptExpectedText->setText("Computing the final score distribution. Please wait...");
+    repaint();
+    QString failure;
+    try {
+        CreateScoreDistribution(ReadTablesLocation(), 0);
+    } catch (const QuintorError& e) {
+        failure = Q(e.what());
+    }
+    UpdateTableInfo();
+    QApplication::restoreOverrideCursor();
+    // Not fatal: the analysis windows compute it again when they need it.
+    if (!failure.isEmpty())
+        Dialogs().ShowError("The final score distribution \"" +
+                            Q(TableFullName(DistributionFileName)) + "\" was not saved: " + failure);
 }
 
 CreateResult TCreateTableForm::VarianceCreateClick() {
@@ -347,6 +372,9 @@ CreateResult TCreateTableForm::VarianceCreateClick() {
 }
 
 void TCreateTableForm::BothCreateClick() {
-    if (ExpectedCreateClick() == CreateResult::Failed) return;
+    const CreateResult expected = CreateExpectedTable();
+    if (expected == CreateResult::Failed) return;
     VarianceCreateClick();
+    // The third step, from the expected-score table just made.
+    if (expected == CreateResult::Created) CreateDistribution();
 }
