@@ -215,8 +215,8 @@ void TGameAnalysisForm::FormCreate() {
     right->addWidget(costlyLabel);
     right->addWidget(CostlyChoices, 1);
     auto* bottom = new QHBoxLayout;
-    bottom->addLayout(left, 1);
-    bottom->addLayout(right, 1);
+    bottom->addLayout(left, 2);
+    bottom->addLayout(right, 3);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -237,7 +237,7 @@ void TGameAnalysisForm::FormCreate() {
 QScatterSeries* TGameAnalysisForm::AddMarkers(QChart* chart, const QString& name,
                                               const char* colour, int shape, double size) {
     auto* s = new QScatterSeries;
-    s->setName(name);
+    s->setName(name.toHtmlEscaped());   // the legend reads its labels as rich text
     s->setColor(QColor(colour));
     s->setBorderColor(QColor(Black));
     s->setMarkerShape(QScatterSeries::MarkerShape(shape));
@@ -267,13 +267,13 @@ void TGameAnalysisForm::CreateGameChart() {
     };
     ChoiceSeries = {
         AddMarkers(chart, QStringLiteral("Best choice"), Black, QScatterSeries::MarkerShapeCircle, 7),
-        AddMarkers(chart, QStringLiteral("<> choice (loss < 0.01)"), SkyBlue,
+        AddMarkers(chart, QStringLiteral("<> (loss < 0.01)"), SkyBlue,
                    QScatterSeries::MarkerShapeCircle, 12),
-        AddMarkers(chart, QStringLiteral("* choice (loss < 1)"), Yellow,
+        AddMarkers(chart, QStringLiteral("* (< 1)"), Yellow,
                    QScatterSeries::MarkerShapeCircle, 12),
-        AddMarkers(chart, QStringLiteral("** choice (loss < 5)"), Orange,
+        AddMarkers(chart, QStringLiteral("** (< 5)"), Orange,
                    QScatterSeries::MarkerShapeCircle, 12),
-        AddMarkers(chart, QStringLiteral("*** choice (loss 5 or more)"), Vermillion,
+        AddMarkers(chart, QStringLiteral("*** (5 or more)"), Vermillion,
                    QScatterSeries::MarkerShapeCircle, 12),
     };
 
@@ -346,7 +346,7 @@ void TGameAnalysisForm::CreateGameChart() {
 
 void TGameAnalysisForm::CreateHistogram() {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Final scores of perfect play"));
+    chart->setTitle(Q(Format("Final scores of perfect play (%d-point bars)", HistogramBin)));
     chart->legend()->setAlignment(Qt::AlignBottom);
     HistogramChart = new QChartView(chart, this);
     HistogramChart->setObjectName(QStringLiteral("HistogramChart"));
@@ -407,7 +407,7 @@ void TGameAnalysisForm::ShowDistribution() {
         upper->append((b + 1) * HistogramBin, 100.0 * bins[std::size_t(b)]);
     }
     auto* area = new QAreaSeries(upper);
-    area->setName(Q(Format("Perfect play, games per %d points", HistogramBin)));
+    area->setName(QStringLiteral("Perfect play"));
     area->setColor(QColor(SkyBlue));
     area->setBorderColor(QColor(Blue));
     chart->addSeries(area);
@@ -423,13 +423,18 @@ void TGameAnalysisForm::ShowDistribution() {
         chart->addSeries(ScoreMark);
     }
     auto* x = new QValueAxis;
-    x->setRange(first * HistogramBin, (last + 1) * HistogramBin);
+    const int from = first * HistogramBin / 50 * 50, to = ((last + 1) * HistogramBin + 49) / 50 * 50;
+    x->setRange(from, to);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0.0);
+    x->setTickInterval(to - from > 400 ? 100.0 : 50.0);
     x->setLabelFormat(QStringLiteral("%d"));
     SetAxisLook(x, QStringLiteral("Final score (points)"));
     auto* y = new QValueAxis;
     y->setRange(0.0, 100.0 * top * 1.1);
     y->setLabelFormat(QStringLiteral("%.0f"));
-    SetAxisLook(y, Q(Format("Games per %d points (%%)", HistogramBin)));
+    y->applyNiceNumbers();
+    SetAxisLook(y, QStringLiteral("% of games"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* s : chart->series()) {

@@ -154,6 +154,11 @@ TEST(GameAnalysis, FinishedGameSplitChartPercentileAndCostliestChoices) {
     EXPECT_EQ(advisors(), before + 1);
     EXPECT_EQ(f->OpenAdvisorAt(99), nullptr);
 
+    // QUINTOR_ANALYSIS_SCREENSHOT=FILE keeps a picture of the window (to look at under Xvfb).
+    if (const char* shot = std::getenv("QUINTOR_ANALYSIS_SCREENSHOT")) {
+        QCoreApplication::processEvents();
+        f->grab().save(QString::fromLocal8Bit(shot));
+    }
     // It resizes with the window; Escape closes it.
     f->resize(700, 560);
     QCoreApplication::processEvents();
