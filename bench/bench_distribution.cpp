@@ -5,7 +5,10 @@
 
 #include <cmath>
 
+#include "GameForBench.h"
 #include "engine/QuintorScoreDistribution.h"
+#include "engine/QuintorStrategyAnalysis.h"
+#include "play/QuintorLuckAndSkill.h"
 #include "play/QuintorStartup.h"
 
 namespace quintor {
@@ -37,6 +40,27 @@ void BM_ComputeScoreDistribution(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputeScoreDistribution)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Iterations(2);
+
+// The luck of every roll, the loss of every choice and the split of a complete game, with both
+// tables loaded (the choice lists carry standard deviations).
+void BM_LuckAndSkillOfAGame(benchmark::State& state) {
+    Table();
+    static const bool variance = [] {
+        CreateCache(OptimalStrategy->VarianceCache, "Variance in Final Score", GrandTotal, "");
+        ComputeAllVariances(OptimalStrategy, 0);
+        return true;
+    }();
+    benchmark::DoNotOptimize(variance);
+    const GameRecording rec = BenchGame();
+    LuckAndSkill a;
+    for (auto _ : state) {
+        a = AnalyseLuckAndSkill(rec, OptimalStrategy);
+        benchmark::DoNotOptimize(a.luck);
+    }
+    state.counters["choices"] = double(rec.len);
+    state.counters["loss"] = a.loss;
+}
+BENCHMARK(BM_LuckAndSkillOfAGame)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quintor
