@@ -318,7 +318,9 @@ void TGameAnalysisForm::CreateGameChart() {
 
     auto* x = new QCategoryAxis;
     for (int t = 1; t <= NTurnsPerGame; ++t) x->append(QString::number(t), t);
-    x->setRange(0, NTurnsPerGame);
+    // A little room at both ends, so the first and the last points show whole.
+    x->setStartValue(0.0);
+    x->setRange(-0.12, NTurnsPerGame + 0.12);
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
     SetAxisLook(x, QStringLiteral("Turn"));
     auto* y = new QValueAxis;
