@@ -344,15 +344,28 @@ CreateResult TCreateTableForm::ExpectedCreateClick() {
 }
 
 void TCreateTableForm::CreateDistribution() {
+    // The expected-score group's bar counts the turns of the forward pass.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    ExpectedCreate->hide();
+    ExpectedInfo->hide();
     OptExpectedText->setText("Computing the final score distribution. Please wait...");
+    PBOptE->setRange(0, NCategories);
+    PBOptE->setValue(0);
+    PBOptE->show();
     repaint();
     QString failure;
     try {
-        CreateScoreDistribution(ReadTablesLocation(), 0);
+        CreateScoreDistribution(ReadTablesLocation(), 0, [this](int turns) {
+            PBOptE->setValue(turns);
+            PBOptE->repaint();
+        });
     } catch (const QuintorError& e) {
         failure = Q(e.what());
     }
+    PBOptE->hide();
+    PBOptE->setRange(0, NGameStates);
+    ExpectedCreate->show();
+    ExpectedInfo->show();
     UpdateTableInfo();
     QApplication::restoreOverrideCursor();
     // Not fatal: the analysis windows compute it again when they need it.

@@ -312,12 +312,13 @@ void LoadScoreDistribution(const std::string& fileName, double expectedMean, Sco
     d.swap(loaded);
 }
 
-void CreateScoreDistribution(const std::string& location, int threads) {
+void CreateScoreDistribution(const std::string& location, int threads,
+                             const std::function<void(int)>& progress) {
     const CacheState& C = OptimalTable("CreateScoreDistribution");
     std::ostream& log = LogFile();
     log << "Computing the optimal final score distribution ...\n";
     FlushLog();
-    const ScoreDistribution d = ComputeScoreDistribution(C.Table, threads);
+    const ScoreDistribution d = ComputeScoreDistribution(C.Table, threads, progress);
     log << "Final score distribution of " << OptimalStrategy->ShortName << ": mean "
         << FixedStr(DistributionMean(d), 5) << ", standard deviation "
         << FixedStr(std::sqrt(DistributionVariance(d)), 5) << '\n';

@@ -37,7 +37,9 @@ void LoadScoreDistribution(const std::string& fileName, double expectedMean, Sco
 
 // The creation run, after the expected-score table's: run-log lines, the distribution of the
 // optimal strategy's complete table, saved as location/OptEScore-Official-D.dist.
-void CreateScoreDistribution(const std::string& location, int threads = 0);
+// progress as for ComputeScoreDistribution.
+void CreateScoreDistribution(const std::string& location, int threads = 0,
+                             const std::function<void(int)>& progress = {});
 // The distribution for the optimal strategy's table: read from location when the file there is
 // good, else computed and saved there (a location that takes no file is only logged).
 ScoreDistribution OptimalScoreDistribution(const std::string& location,
