@@ -164,10 +164,11 @@ TEST(GameAnalysis, FinishedGameSplitChartPercentileAndCostliestChoices) {
     QCoreApplication::processEvents();
     EXPECT_LE(f->GameChart->width(), 700);
     EXPECT_GT(f->GameChart->height(), 100);
+    const QPointer<TGameAnalysisForm> open = f;
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(f->CostlyChoices, &escape);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(f->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(open.isNull());   // closed and gone
 }
 
 TEST(GameAnalysis, AbortedGameEndsAtTheExpectationOfItsLastPosition) {
