@@ -16,6 +16,7 @@
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
+#include "engine/QuintorScoreDistribution.h"
 #include "engine/QuintorStrategyAnalysis.h"
 
 using namespace quintor;
@@ -327,7 +328,7 @@ CreateResult TCreateTableForm::CreateTable(const char* fileName, QLabel* text, Q
     return CreateResult::Created;
 }
 
-CreateResult TCreateTableForm::ExpectedCreateClick() {
+CreateResult TCreateTableForm::CreateExpectedTable() {
     // The flag is set before the screen is refreshed: the table is in memory from here on.
     auto run = [](const std::string& location, int threads) {
         CreateOptimalTable(location, threads);
@@ -335,6 +336,43 @@ CreateResult TCreateTableForm::ExpectedCreateClick() {
     };
     return CreateTable(OptimalTableFileName, OptExpectedText, ExpectedInfo, ExpectedCreate,
                        PBOptE, run);
+}
+
+CreateResult TCreateTableForm::ExpectedCreateClick() {
+    const CreateResult r = CreateExpectedTable();
+    if (r == CreateResult::Created) CreateDistribution();
+    return r;
+}
+
+void TCreateTableForm::CreateDistribution() {
+    // The expected-score group's bar counts the turns of the forward pass.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ExpectedCreate->hide();
+    ExpectedInfo->hide();
+    OptExpectedText->setText("Computing the final score distribution. Please wait...");
+    PBOptE->setRange(0, NCategories);
+    PBOptE->setValue(0);
+    PBOptE->show();
+    repaint();
+    QString failure;
+    try {
+        CreateScoreDistribution(ReadTablesLocation(), 0, [this](int turns) {
+            PBOptE->setValue(turns);
+            PBOptE->repaint();
+        });
+    } catch (const QuintorError& e) {
+        failure = Q(e.what());
+    }
+    PBOptE->hide();
+    PBOptE->setRange(0, NGameStates);
+    ExpectedCreate->show();
+    ExpectedInfo->show();
+    UpdateTableInfo();
+    QApplication::restoreOverrideCursor();
+    // Not fatal: the analysis windows compute it again when they need it.
+    if (!failure.isEmpty())
+        Dialogs().ShowError("The final score distribution \"" +
+                            Q(TableFullName(DistributionFileName)) + "\" was not saved: " + failure);
 }
 
 CreateResult TCreateTableForm::VarianceCreateClick() {
@@ -348,6 +386,9 @@ CreateResult TCreateTableForm::VarianceCreateClick() {
 }
 
 void TCreateTableForm::BothCreateClick() {
-    if (ExpectedCreateClick() == CreateResult::Failed) return;
+    const CreateResult expected = CreateExpectedTable();
+    if (expected == CreateResult::Failed) return;
     VarianceCreateClick();
+    // The third step, from the expected-score table just made.
+    if (expected == CreateResult::Created) CreateDistribution();
 }

@@ -63,6 +63,9 @@ private:
     void FormCreate();
     void CreateControls();
     void CreateConnections();
+    CreateResult CreateExpectedTable();
+    // The final score distribution of the expected-score table just created, saved beside it.
+    void CreateDistribution();
     QGroupBox* CreateGroup(const char* name, const QString& title, int top, QLabel*& text,
                            QPushButton*& info, QPushButton*& create, QProgressBar*& bar);
     // Shared by both creation runs: the screen before, the run, and the screen after, also

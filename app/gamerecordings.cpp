@@ -7,10 +7,13 @@
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/gameanalysis.h"
 #include "app/gamewidgets.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
@@ -82,6 +85,14 @@ void TGameRecForm::FormCreate() {
     SaveButton->setEnabled(false);
     connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
 
+    AnalysisButton = new QPushButton(QStringLiteral("Analysis"), this);
+    AnalysisButton->setObjectName(QStringLiteral("AnalysisButton"));
+    AnalysisButton->setToolTip(QStringLiteral("Show the game's chart, its luck and skill"));
+    SetHintShown(AnalysisButton, true);
+    AnalysisButton->setFixedSize(75, 25);
+    AnalysisButton->setEnabled(false);
+    connect(AnalysisButton, &QPushButton::clicked, this, [this] { AnalysisButtonClick(); });
+
     txtGameRec = new QPlainTextEdit(this);
     txtGameRec->setObjectName(QStringLiteral("txtGameRec"));
     txtGameRec->setReadOnly(true);
@@ -93,6 +104,7 @@ void TGameRecForm::FormCreate() {
     // The buttons form a row at the top left, above the text, which takes all the rest.
     ButtonRow = new QHBoxLayout;
     ButtonRow->addWidget(SaveButton);
+    ButtonRow->addWidget(AnalysisButton);
     ButtonRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -137,6 +149,12 @@ void TGameRecForm::ShowAnalysis(const GameRecording& rec) {
     SetLines(lines);
     Unsaved = true;
     SaveButton->setEnabled(true);
+    analysed = rec;
+    AnalysisButton->setEnabled(true);
+}
+
+void TGameRecForm::AnalysisButtonClick() {
+    OpenGameAnalysis(this, analysed);
 }
 
 void TGameRecForm::SaveButtonClick() {

@@ -33,6 +33,8 @@ public:
     void ShowGameInProgress();
     void ShowAnalysis(const quintor::GameRecording& rec);
     void SaveButtonClick();
+    // Opens the analysis window of the game shown (once it has ended or been aborted).
+    void AnalysisButtonClick();
     std::vector<std::string> Lines() const;
 
 protected:
@@ -47,6 +49,8 @@ private:
     // The row of buttons above the text; more buttons join it after Save.
     QHBoxLayout* ButtonRow = nullptr;
     QPushButton* SaveButton = nullptr;
+    QPushButton* AnalysisButton = nullptr;
+    quintor::GameRecording analysed;   // the game whose report is shown
     QPlainTextEdit* txtGameRec = nullptr;
 };
 

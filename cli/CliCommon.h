@@ -11,6 +11,7 @@
 
 #include "cli/CliCommandLine.h"
 #include "engine/QuintorStrategies.h"
+#include "play/QuintorGameRecordings.h"
 
 namespace quintor::cli {
 
@@ -21,6 +22,7 @@ void AddTablesCommands(CommandLine& line);
 void AddEvaluateCommand(CommandLine& line);
 void AddAdviseCommand(CommandLine& line);
 void AddPlayCommand(CommandLine& line);
+void AddDistributionCommand(CommandLine& line);
 
 // A condition the user has to fix (a missing table, an unusable location): message, exit 1.
 class CommandError : public std::runtime_error {
@@ -113,5 +115,16 @@ public:
 private:
     ProgressHooks saved_;
 };
+
+// The distribution's pieces (cli/CliDistribution.cpp), for whatever parses the arguments.
+// distribution: the summary or, with csv, "score,probability" lines; the expected-score table of
+// location must be loaded.
+int RunDistribution(const std::string& location, bool csv, std::ostream& out, std::ostream& err);
+void PrintDistribution(const std::vector<double>& d, bool csv, std::ostream& out);
+// The "Luck and Skill" block of a played game (the distribution computed first if need be).
+void PrintLuckAndSkill(const GameRecording& rec, const std::string& location, std::ostream& out,
+                       std::ostream& err);
+// The third step of tables create, its run-log lines mirrored onto out.
+void CreateDistributionStep(const std::string& location, int threads, std::ostream& out);
 
 }  // namespace quintor::cli

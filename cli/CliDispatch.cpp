@@ -20,6 +20,7 @@ void AddCommands(CommandLine& line) {
     AddTablesCommands(line);
     AddEvaluateCommand(line);
     AddAdviseCommand(line);
+    AddDistributionCommand(line);
     AddPlayCommand(line);
 }
 

@@ -137,6 +137,7 @@ int Play(const PlayOptions& o, std::istream& in, std::ostream& out, std::ostream
         WriteTextFileAtomically(saveFile, text);
         out << "\nReport saved to " << saveFile << '\n';
     }
+    PrintLuckAndSkill(s.recording, location, out, err);
     return rc;
 }
 
@@ -147,7 +148,8 @@ void AddPlayCommand(CommandLine& line) {
     CLI::App* cmd = line.AddCommand(
         nullptr, "play", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
         "Play a game in the terminal; at its end (or at the end of the input, which\n"
-        "aborts it) the analysis of your choices is shown, and saved to FILE if given.\n"
+        "aborts it) the analysis of your choices is shown, and saved to FILE if given,\n"
+        "then the split of the result into luck and skill.\n"
         "SOURCE: fair (default), perlist, perbag, demon, angel, special, stuckat, user\n"
         "(user: you type the dice too). --seed N replays the same dice.",
         [o](Console& c) { return Play(*o, c.in, c.out, c.err); });

@@ -58,6 +58,8 @@ int Create(const CreateOptions& o, std::ostream& out, std::ostream& err) {
         CreateVarianceTable(location, threads);
         bar.Finish();
     }
+    // The distribution follows from the expected-score table alone.
+    if (expected) CreateDistributionStep(location, threads, out);
     return ExitOk;
 }
 
@@ -120,7 +122,9 @@ void AddTablesCommands(CommandLine& line) {
     CLI::App* cmd = line.AddCommand(
         tables, "create", "tables create [--location DIR] [--expected | --variance] [--threads N]",
         "Create the Optimal Expected Score table, then the Variance-in-Score table\n"
-        "(only the one named, if one is). The variance needs the expected-score table.",
+        "(only the one named, if one is). The variance needs the expected-score table.\n"
+        "With the expected-score table comes the final score distribution of optimal\n"
+        "play, kept beside it in OptEScore-Official-D.dist.",
         [create](Console& c) { return Create(*create, c.out, c.err); });
     AddLocationOption(cmd, create->location);
     AddFlag(cmd, "--expected", create->expectedOnly,

@@ -74,7 +74,7 @@ void CheckChoicePoint(const TurnState& t) {
 // scores.
 void ChooseFromTurn(const CacheState& C, const TurnState& t, Event& e) {
     const int l = t.rollsLeft;
-    if (l > 0 && !TiesWithBest(C.RollValue[0][t.dice], C.RollValue[l][t.dice])) {
+    if (l > 0 && KeepRatherThanScore(C.RollValue[0][t.dice], C.RollValue[l][t.dice])) {
         e.aspect = Keeping;
         e.arg = C.BestKeeper[l][t.dice];
     } else {
@@ -290,6 +290,9 @@ void CreateOptimalTable(const std::string& location, int threads) {
 }
 
 // ---- Choice rules and the min-score computation ------------------------------------------------
+
+// Rolling on must be worth more than a tie: an option within TieTolerance scores.
+bool KeepRatherThanScore(double scoreNow, double rollOn) { return !TiesWithBest(scoreNow, rollOn); }
 
 void ChooseEvent(QuintorStrategyState* S, const GameState& g, const TurnState& t, int total,
                  Event& e, bool verbose) {

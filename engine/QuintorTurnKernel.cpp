@@ -516,6 +516,16 @@ void RunLayers(int threads, const std::function<std::int64_t(const StateGroup&)>
     }
 }
 
+ScoringOutcome ScoreRollIn(const GameState& g, int i, Category c) {
+    const Outcome o = ScoreRoll(g.free, g.need, g.chip, i, c);
+    ScoringOutcome r;
+    r.next.free = o.free;
+    r.next.need = std::uint16_t(o.need);
+    r.next.chip = o.chip;
+    r.points = o.points;
+    return r;
+}
+
 void InitTurnKernel() {
     BuildLattice();
     BuildRollData();

@@ -123,6 +123,14 @@ int ThreadCount(int threads);
 void RunLayers(int threads, const std::function<std::int64_t(const StateGroup&)>& work,
                std::int32_t& known, const std::function<void()>& step);
 
+// One scoring of roll i (the five-dice bag 210 + i) in free category c from g, by the rules of
+// ApplyScoringEvent: the next game state and the points the total gains (bonuses included).
+struct ScoringOutcome {
+    GameState next;
+    int points;
+};
+ScoringOutcome ScoreRollIn(const GameState& g, int i, Category c);
+
 // Builds the lattice and the per-roll scoring data; after InitDiceStuff and InitQuintorConcepts.
 void InitTurnKernel();
 

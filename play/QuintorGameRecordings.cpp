@@ -9,7 +9,7 @@ namespace {
 constexpr const char* DetailsRule = "-- ----------------- --- -------  -----";
 constexpr const char* AnalysisRule = "  ------ --  -----  ------ --  -----";
 
-enum DeltaClass { dcTie, dcSmall, dcMedium, dcLarge, NDeltaClasses };
+enum DeltaClass { dcTie, dcSmall, dcMedium, dcLarge };
 constexpr std::array<const char*, NDeltaClasses> ClassMarker = {"<>", "*", "**", "***"};
 
 DeltaClass ClassOf(double delta) {
@@ -24,6 +24,12 @@ std::string SdText(double sd, const char* pattern, const char* unknown) {
 }
 
 }  // namespace
+
+int DeltaClassOf(double delta) { return ClassOf(delta); }
+
+const char* DeltaClassMarker(int deltaClass) {
+    return ClassMarker.at(std::size_t(CheckRange(deltaClass, 0, NDeltaClasses - 1, "delta class")));
+}
 
 void InitGameRecording(GameRecording& rec) { rec.len = 0; }
 

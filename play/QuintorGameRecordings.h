@@ -33,6 +33,12 @@ struct GameRecording {
     std::array<GameRecordingEntry, MaxGameRecordingIndex> entry;
 };
 
+// The report's loss classes of a choice that differs from the best option, by its delta:
+// 0 "<>" (below 0.01), 1 "*" (below 1), 2 "**" (below 5), 3 "***".
+constexpr int NDeltaClasses = 4;
+int DeltaClassOf(double delta);
+const char* DeltaClassMarker(int deltaClass);
+
 void InitGameRecording(GameRecording& rec);
 // Appends one choice; the recording must have room and ts must be in phase ToChoose (failed
 // checks otherwise). RangeError for a total outside 0..1575.

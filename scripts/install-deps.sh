@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
   libcli11-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev
   libsqlite3-dev
   xvfb xauth x11-utils openbox
   clang libclang-rt-14-dev

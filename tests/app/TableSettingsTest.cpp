@@ -6,6 +6,7 @@
 #include <QProgressBar>
 
 #include "AppTestSupport.h"
+#include "engine/QuintorScoreDistribution.h"
 
 using namespace quintor;
 namespace fs = std::filesystem;
@@ -85,6 +86,9 @@ TEST(TableSettingsWindow, CreationRunsStepTheBarsSurviveAFailureAndAskBeforeOver
     }
     EXPECT_TRUE(Restored(w.PBOptE, w.ExpectedCreate, w.ExpectedInfo));
     EXPECT_TRUE(TablesLoaded);
+    // The final score distribution follows the expected-score table, beside it.
+    EXPECT_EQ(fs::file_size(fs::path(file).parent_path() / quintor::DistributionFileName),
+              quintor::DistributionFileBytes);
     EXPECT_EQ(shown(), Found + "|Table not found.\nThis table is optional. If you want to use it "
                                "click Create to create the table.|101");
 

@@ -1,12 +1,14 @@
 // Many whole games through the controller logic with random choices and random dice sources,
 // with no window: no internal check fails, every recording stays within its bounds, the running
 // totals agree with the score card and the recording, and every game's report is written.
+#include <cmath>
 #include <random>
 
 #include "HardeningSupport.h"
 #include "engine/QuintorStrategies.h"
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
+#include "play/QuintorLuckAndSkill.h"
 
 using namespace quintor;
 using namespace quintor::hardening;
@@ -71,6 +73,24 @@ std::string CheckReport(const GameSession& s, bool analysis) {
     return "";
 }
 
+// The split adds up (to the final score, or to V after the last choice of an aborted game), every
+// loss is the report's non-negative delta, and the demon never brings good luck nor the angel bad.
+std::string CheckLuckAndSkill(const GameSession& s, DiceDevilKind kind, bool finished) {
+    const LuckAndSkill a = AnalyseLuckAndSkill(s.recording, OptimalStrategy);
+    SOAK_CHECK(a.choices.size() == std::size_t(s.recording.len));
+    SOAK_CHECK(a.finished == finished && a.finalScore == SessionTotal(s));
+    SOAK_CHECK(std::fabs(a.start + a.luck - a.loss - a.end) <= 1e-9);
+    SOAK_CHECK(!finished || std::fabs(a.start + a.luck - a.loss - a.finalScore) <= 1e-9);
+    double before = a.start;
+    for (const ChoiceAnalysis& c : a.choices) {
+        SOAK_CHECK(c.loss >= 0.0 && c.before == before);
+        SOAK_CHECK(kind != dkDemon || c.luck <= 1e-9);
+        SOAK_CHECK(kind != dkAngel || c.luck >= -1e-9);
+        before = c.chosen;
+    }
+    return "";
+}
+
 }  // namespace
 
 TEST(Soak, RandomGamesFromEverySourceStayConsistentAndAllGetTheirReport) {
@@ -119,6 +139,7 @@ TEST(Soak, RandomGamesFromEverySourceStayConsistentAndAllGetTheirReport) {
         ASSERT_TRUE(cut || s.gameState.free == 0) << "game " << game;
         // The report with the full analysis for one game in a hundred, the details for all.
         ASSERT_EQ(CheckReport(s, game % 100 == 0), "") << "game " << game;
+        ASSERT_EQ(CheckLuckAndSkill(s, devil->Kind, !cut), "") << "game " << game;
     }
     std::printf("soak: %d games, %d aborted, %d with demonic or angelic dice\n", games, aborted,
                 extremes);

@@ -1,0 +1,397 @@
+#include "engine/QuintorScoreDistribution.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <limits>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+#include "core/GeneralStuff.h"
+#include "engine/QuintorTurnKernel.h"
+
+namespace quintor {
+
+namespace {
+
+using kernel::NRolls;
+
+// One way a turn can end: the next game state (its entry index, later its place in the next
+// layer), the points the total gains and the probability.
+struct Transition {
+    std::int32_t target;
+    std::int32_t points;
+    double p;
+};
+
+// A game state reached with its score-so-far distribution pool[offset + s - lo], s = lo..hi.
+struct Reached {
+    std::int32_t state;
+    std::int32_t lo, hi;
+    std::size_t offset;
+};
+
+struct Layer {
+    std::vector<Reached> states;
+    std::vector<double> pool;
+};
+
+// The transitions of the states of one group of a layer.
+struct Chunk {
+    std::vector<Transition> moves;
+    std::vector<std::uint16_t> count;   // per state of the run
+};
+
+constexpr int MaxTurnPoints = 256;   // more than one scoring can gain (30 + 35 + 100)
+
+// Probability of each roll being the one scored in a turn that follows the turn tables T: every
+// roll that the optimal rule keeps from passes its mass on through the kept dice's completions.
+void ScoredRolls(const kernel::TurnTables& T, std::array<double, NRolls>& q) {
+    std::array<double, NRolls> m;
+    std::array<double, NValueBag5Ranks> kept;
+    const auto& lat = kernel::Lattice();
+    q.fill(0.0);
+    for (int i = 0; i < NRolls; ++i) m[i] = lat.prob[i];
+    for (int l = NRollsPerTurn - 1; l >= 1; --l) {
+        kept.fill(0.0);
+        for (int i = 0; i < NRolls; ++i) {
+            if (m[i] == 0.0) continue;
+            if (KeepRatherThanScore(T.R[0][i], T.R[l][i]))
+                kept[T.keep[l][i]] += m[i];
+            else
+                q[i] += m[i];
+        }
+        m.fill(0.0);
+        for (int k = 0; k < NValueBag5Ranks; ++k) {
+            if (kept[k] == 0.0) continue;
+            const IndexRange rg = CompletionRanges[k];
+            for (int c = rg.first; c <= rg.last; ++c) {
+                const CompletionEntry& ce = CompletionTbl[c];
+                m[ce.vbr - NValueBag4Ranks] += kept[k] * ce.prob;
+            }
+        }
+    }
+    for (int i = 0; i < NRolls; ++i) q[i] += m[i];
+}
+
+// A way a turn of one need class ends, before the need is known: a category, a roll scored in it
+// (one of those that gain the same points) and the probability.
+struct Ending {
+    Category cat;
+    int roll;
+    double p;
+};
+
+// The ways the turn of g ends under optimal play, one per category and points gained. Every need
+// of g's need class has the same turn tables, and rolls that gain the same points in a category
+// also leave the same need, so the list serves the whole class.
+void TurnEndings(const GameStateTable& table, const GameState& g, std::vector<Ending>& out) {
+    thread_local kernel::TurnTables T;
+    kernel::ComputeTurnTables(table, g, kernel::Reducer::Expected, true, T);
+    std::array<double, NRolls> q;
+    ScoredRolls(T, q);
+    std::array<std::array<std::int16_t, MaxTurnPoints>, NCategories> where;
+    for (auto& w : where) w.fill(-1);
+    out.clear();
+    for (int i = 0; i < NRolls; ++i) {
+        if (q[i] == 0.0) continue;
+        const Category c = T.cat[i];
+        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
+        Check(o.points >= 0 && o.points < MaxTurnPoints, "TurnEndings", "points < MaxTurnPoints");
+        std::int16_t& w = where[c][o.points];
+        if (w < 0) {
+            w = std::int16_t(out.size());
+            out.push_back({c, i, 0.0});
+        }
+        out[std::size_t(w)].p += q[i];
+    }
+}
+
+// Runs work(i, thread) for i = 0..n-1 over the threads; rethrows the first exception.
+void ParallelFor(int threads, std::size_t n, const std::function<void(std::size_t, int)>& work) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr failure;
+    std::mutex lock;
+    auto loop = [&](int t) {
+        try {
+            for (;;) {
+                if (stop) return;
+                const std::size_t i = next++;
+                if (i >= n) return;
+                work(i, t);
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> g(lock);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads && std::size_t(t) < n; ++t) pool.emplace_back(loop, t);
+    loop(0);
+    for (auto& th : pool) th.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// The states the turns of `from` lead to, with their score distributions.
+Layer NextLayer(const GameStateTable& table, const Layer& from, int threads,
+                std::vector<std::int32_t>& slotOf) {
+    // Work items are the groups (free set and chip) of the layer: its states sorted by index, so
+    // that the needs of a group are side by side.
+    const std::size_t nStates = from.states.size();
+    std::vector<std::size_t> groupStart;
+    for (std::size_t j = 0; j < nStates; ++j)
+        if (j == 0 || from.states[j].state / 64 != from.states[j - 1].state / 64)
+            groupStart.push_back(j);
+    const std::size_t nChunks = groupStart.size();
+    groupStart.push_back(nStates);
+    std::vector<Chunk> chunks(nChunks);
+    ParallelFor(threads, nChunks, [&](std::size_t c, int) {
+        Chunk& ch = chunks[c];
+        const GameState first = GameStateOfIndex(from.states[groupStart[c]].state);
+        const kernel::NeedClasses& nc = kernel::NeedClassesFor(first.free);
+        std::array<std::vector<Ending>, 64> endings;
+        std::array<bool, 64> known{};
+        for (std::size_t j = groupStart[c]; j < groupStart[c + 1]; ++j) {
+            const GameState g = GameStateOfIndex(from.states[j].state);
+            const int cls = nc.classOf[g.need];
+            if (!known[cls]) {
+                TurnEndings(table, g, endings[cls]);
+                known[cls] = true;
+            }
+            for (const Ending& e : endings[cls]) {
+                const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, e.roll, e.cat);
+                ch.moves.push_back(
+                    {kernel::FastIndex(o.next.free, o.next.need, o.next.chip), o.points, e.p});
+            }
+            ch.count.push_back(std::uint16_t(endings[cls].size()));
+        }
+    });
+
+    // The next layer's states sorted by index, each with the range of scores so far it can have;
+    // targets become places in that layer.
+    Layer to;
+    for (const Chunk& ch : chunks) {
+        for (const Transition& t : ch.moves) {
+            std::int32_t& slot = slotOf[std::size_t(t.target)];
+            if (slot < 0) {
+                slot = 0;
+                to.states.push_back({t.target, std::numeric_limits<std::int32_t>::max(),
+                                     std::numeric_limits<std::int32_t>::min(), 0});
+            }
+        }
+    }
+    std::sort(to.states.begin(), to.states.end(),
+              [](const Reached& a, const Reached& b) { return a.state < b.state; });
+    for (std::size_t k = 0; k < to.states.size(); ++k)
+        slotOf[std::size_t(to.states[k].state)] = std::int32_t(k);
+    for (std::size_t c = 0; c < nChunks; ++c) {
+        Chunk& ch = chunks[c];
+        std::size_t m = 0;
+        for (std::size_t k = 0; k < ch.count.size(); ++k) {
+            const Reached& src = from.states[groupStart[c] + k];
+            for (int n = 0; n < ch.count[k]; ++n, ++m) {
+                Transition& t = ch.moves[m];
+                t.target = slotOf[std::size_t(t.target)];
+                Reached& dst = to.states[std::size_t(t.target)];
+                dst.lo = std::min(dst.lo, src.lo + t.points);
+                dst.hi = std::max(dst.hi, src.hi + t.points);
+            }
+        }
+    }
+    std::size_t size = 0;
+    for (Reached& r : to.states) {
+        Check(r.lo >= 0 && r.hi <= MaxPoints, "NextLayer", "0 <= score so far <= 1575");
+        r.offset = size;
+        size += std::size_t(r.hi - r.lo + 1);
+    }
+    to.pool.assign(size, 0.0);
+
+    // Each thread adds into its own share of the targets, going through the sources in order, so
+    // every target's sum is formed in the same order for any number of threads.
+    const int parts = std::max(1, threads);
+    ParallelFor(parts, std::size_t(parts), [&](std::size_t part, int) {
+        for (std::size_t c = 0; c < nChunks; ++c) {
+            const Chunk& ch = chunks[c];
+            std::size_t m = 0;
+            for (std::size_t k = 0; k < ch.count.size(); ++k) {
+                const Reached& src = from.states[groupStart[c] + k];
+                const double* s = from.pool.data() + src.offset;
+                const int width = src.hi - src.lo + 1;
+                for (int n = 0; n < ch.count[k]; ++n, ++m) {
+                    const Transition& t = ch.moves[m];
+                    if (std::size_t(t.target) % std::size_t(parts) != part) continue;
+                    const Reached& dst = to.states[std::size_t(t.target)];
+                    double* d = to.pool.data() + dst.offset + (src.lo + t.points - dst.lo);
+                    const double p = t.p;
+                    for (int x = 0; x < width; ++x) d[x] += p * s[x];
+                }
+            }
+        }
+    });
+    return to;
+}
+
+[[noreturn]] void LoadFailure(const std::string& fileName, const std::string& what) {
+    throw IOError("Cannot load score distribution file \"" + fileName + "\": " + what);
+}
+
+std::string FilePath(const std::string& location) {
+    const bool sep = !location.empty() && location.back() == '/';
+    return location + (sep ? "" : "/") + DistributionFileName;
+}
+
+const CacheState& OptimalTable(const char* proc) {
+    Check(OptimalStrategy != nullptr && OptimalStrategy->Cache != nullptr, proc,
+          "OptimalStrategy^.Cache <> nil");
+    return *OptimalStrategy->Cache;
+}
+
+}  // namespace
+
+ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int threads,
+                                           const std::function<void(int)>& progress,
+                                           const GameState& start) {
+    if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
+        throw RangeError("ComputeScoreDistribution: the expected-score table is not complete");
+    threads = kernel::ThreadCount(threads);
+    std::vector<std::int32_t> slotOf(NGameStates, -1);
+    Layer layer;
+    layer.states.push_back({GameStateIndex(start), 0, 0, 0});
+    layer.pool.assign(1, 1.0);
+    const int turns = CategorySetSize(start.free);
+    for (int k = 1; k <= turns; ++k) {
+        layer = NextLayer(table, layer, threads, slotOf);
+        for (const Reached& r : layer.states) slotOf[std::size_t(r.state)] = -1;
+        if (progress) progress(k);
+    }
+    ScoreDistribution d(NFinalScores, 0.0);
+    for (const Reached& r : layer.states)
+        for (int s = r.lo; s <= r.hi; ++s) d[std::size_t(s)] += layer.pool[r.offset + std::size_t(s - r.lo)];
+    return d;
+}
+
+void SaveScoreDistribution(const std::string& fileName, const ScoreDistribution& d) {
+    LogFile() << "Saving score distribution to file named \"" << fileName << "\"\n";
+    FlushLog();
+    Check(d.size() == std::size_t(NFinalScores), "SaveScoreDistribution",
+          "length(d) = NFinalScores");
+    static_assert(std::endian::native == std::endian::little,
+                  "the distribution file is written as the raw image of little-endian doubles");
+    WriteFileAtomically(fileName, d.data(), DistributionFileBytes);
+}
+
+void LoadScoreDistribution(const std::string& fileName, double expectedMean, ScoreDistribution& d) {
+    if (!FileExists(fileName)) LoadFailure(fileName, "no such file");
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) LoadFailure(fileName, std::strerror(errno));
+    ScoreDistribution loaded(NFinalScores);
+    in.read(reinterpret_cast<char*>(loaded.data()), std::streamsize(DistributionFileBytes));
+    const std::size_t got = std::size_t(in.gcount());
+    char extra = 0;
+    if (got < DistributionFileBytes || in.read(&extra, 1).gcount() != 0)
+        LoadFailure(fileName, "the file is not " + std::to_string(DistributionFileBytes) +
+                                  " bytes long");
+    for (int s = 0; s < NFinalScores; ++s) {
+        const double p = loaded[std::size_t(s)];
+        if (!(p >= 0.0 && p <= 1.0))
+            LoadFailure(fileName, "the entry of score " + std::to_string(s) + " is no probability");
+    }
+    if (std::fabs(DistributionSum(loaded) - 1.0) > 1e-9)
+        LoadFailure(fileName, "the probabilities do not sum to 1");
+    if (std::fabs(DistributionMean(loaded) - expectedMean) > 1e-6)
+        LoadFailure(fileName, "its mean " + FixedStr(DistributionMean(loaded), 5) +
+                                  " is not the expected final score " +
+                                  FixedStr(expectedMean, 5) + " of the tables");
+    d.swap(loaded);
+}
+
+void CreateScoreDistribution(const std::string& location, int threads,
+                             const std::function<void(int)>& progress) {
+    const CacheState& C = OptimalTable("CreateScoreDistribution");
+    std::ostream& log = LogFile();
+    log << "Computing the optimal final score distribution ...\n";
+    FlushLog();
+    const ScoreDistribution d = ComputeScoreDistribution(C.Table, threads, progress);
+    log << "Final score distribution of " << OptimalStrategy->ShortName << ": mean "
+        << FixedStr(DistributionMean(d), 5) << ", standard deviation "
+        << FixedStr(std::sqrt(DistributionVariance(d)), 5) << '\n';
+    SaveScoreDistribution(FilePath(location), d);
+}
+
+ScoreDistribution OptimalScoreDistribution(const std::string& location,
+                                           const std::function<void(int)>& progress) {
+    const CacheState& C = OptimalTable("OptimalScoreDistribution");
+    const double mean = C.Table.at(std::size_t(GameStateIndex(InitialGameState)));
+    ScoreDistribution d;
+    const std::string file = FilePath(location);
+    if (FileExists(file)) {
+        try {
+            LoadScoreDistribution(file, mean, d);
+            return d;
+        } catch (const IOError& e) {
+            LogFile() << e.what() << '\n';
+        }
+    }
+    LogFile() << "Computing the optimal final score distribution ...\n";
+    FlushLog();
+    d = ComputeScoreDistribution(C.Table, 0, progress);
+    try {
+        SaveScoreDistribution(file, d);
+    } catch (const IOError& e) {
+        LogFile() << e.what() << '\n';
+        FlushLog();
+    }
+    return d;
+}
+
+double DistributionSum(const ScoreDistribution& d) {
+    double sum = 0.0;
+    for (double p : d) sum += p;
+    return sum;
+}
+
+double DistributionMean(const ScoreDistribution& d) {
+    double sum = 0.0;
+    for (std::size_t s = 0; s < d.size(); ++s) sum += double(s) * d[s];
+    return sum;
+}
+
+double DistributionVariance(const ScoreDistribution& d) {
+    const double mean = DistributionMean(d);
+    double sum = 0.0;
+    for (std::size_t s = 0; s < d.size(); ++s) sum += (double(s) - mean) * (double(s) - mean) * d[s];
+    return sum;
+}
+
+double ScorePercentile(const ScoreDistribution& d, int score) {
+    score = int(CheckRange(score, 0, MaxPoints, "final score"));
+    double below = 0.0;
+    for (int s = 0; s < score; ++s) below += d[std::size_t(s)];
+    return below + 0.5 * d[std::size_t(score)];
+}
+
+double ChanceToReach(const ScoreDistribution& d, int score) {
+    score = int(CheckRange(score, 0, MaxPoints, "final score"));
+    double sum = 0.0;
+    for (int s = MaxPoints; s >= score; --s) sum += d[std::size_t(s)];
+    return sum;
+}
+
+int ScoreAtPercentile(const ScoreDistribution& d, double p) {
+    double sum = 0.0;
+    for (int s = 0; s < NFinalScores; ++s) {
+        sum += d[std::size_t(s)];
+        // A sum that rounding leaves a hair below 1 still reaches the 100th percentile.
+        if (sum >= p || (p >= 1.0 && sum >= 1.0 - 1e-12)) return s;
+    }
+    return MaxPoints;
+}
+
+}  // namespace quintor

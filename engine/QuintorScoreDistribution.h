@@ -1,0 +1,58 @@
+// The exact distribution of the final score under optimal play from the start of a game, its
+// small file beside the tables, and what it tells about one final score.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/QuintorStrategies.h"
+
+namespace quintor {
+
+constexpr int NFinalScores = MaxPoints + 1;   // final scores 0..1575
+constexpr std::size_t DistributionFileBytes = std::size_t(NFinalScores) * sizeof(double);
+inline constexpr const char* DistributionFileName = "OptEScore-Official-D.dist";
+
+// P(final score = s) for s = 0..1575; always NFinalScores entries.
+using ScoreDistribution = std::vector<double>;
+
+// Forward over the game states layer by layer (number of categories scored), each reached state
+// carrying the distribution of the score so far over the range it can have. The choices are the
+// optimal strategy's: the turn tables' best keepers and categories and KeepRatherThanScore.
+// table must be complete (RangeError otherwise); progress(k) is called on the calling thread after
+// k turns. The result is the same for every thread count. From another start state than the
+// game's, it is the distribution of the points still to be scored from the start of its turn.
+ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int threads = 0,
+                                           const std::function<void(int)>& progress = {},
+                                           const GameState& start = InitialGameState);
+
+// The file is the raw image of the 1576 little-endian doubles. Saving writes a run-log line and
+// replaces the file atomically. Loading raises IOError naming the file when it is missing, not
+// exactly 12,608 bytes, holds an entry that is no probability, does not sum to 1 (within 1e-9),
+// or has a mean other than expectedMean (within 1e-6: a file made from other tables); d is left
+// untouched then.
+void SaveScoreDistribution(const std::string& fileName, const ScoreDistribution& d);
+void LoadScoreDistribution(const std::string& fileName, double expectedMean, ScoreDistribution& d);
+
+// The creation run, after the expected-score table's: run-log lines, the distribution of the
+// optimal strategy's complete table, saved as location/OptEScore-Official-D.dist.
+// progress as for ComputeScoreDistribution.
+void CreateScoreDistribution(const std::string& location, int threads = 0,
+                             const std::function<void(int)>& progress = {});
+// The distribution for the optimal strategy's table: read from location when the file there is
+// good, else computed and saved there (a location that takes no file is only logged).
+ScoreDistribution OptimalScoreDistribution(const std::string& location,
+                                           const std::function<void(int)>& progress = {});
+
+double DistributionSum(const ScoreDistribution& d);
+double DistributionMean(const ScoreDistribution& d);
+double DistributionVariance(const ScoreDistribution& d);
+// The share (0..1) of optimal games that score less than score, plus half of those scoring it.
+double ScorePercentile(const ScoreDistribution& d, int score);
+// P(final >= score): the chance that an optimal player reaches score.
+double ChanceToReach(const ScoreDistribution& d, int score);
+// The smallest score s with P(final <= s) >= p (0 < p <= 1).
+int ScoreAtPercentile(const ScoreDistribution& d, double p);
+
+}  // namespace quintor

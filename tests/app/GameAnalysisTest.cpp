@@ -1,0 +1,197 @@
+// The analysis window of a recorded game, opened from its recording window: the split's numbers,
+// one chart point per roll and per choice, the percentile line and its histogram once the
+// distribution has been computed on its worker thread, the costliest choices and their advisors.
+#include <QCheckBox>
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QScatterSeries>
+#include <QTableWidget>
+#include <QThread>
+
+#include "AppTestSupport.h"
+#include "app/advisor.h"
+#include "app/gameanalysis.h"
+#include "engine/QuintorScoreDistribution.h"
+
+using namespace quintor;
+
+namespace {
+
+const char* const Buttons[NCategories] = {"ButAces", "ButTwos", "ButThrees", "ButFours",
+    "ButFives", "ButSixes", "ButThreeOfAKind", "ButFourOfAkind", "ButFullHouse",
+    "ButSmallStraight", "ButLargeStraight", "ButQuintor", "ButChance"};
+
+// One turn through the windows: a roll, then for each keep mask a roll keeping those dice, then
+// the scoring.
+void Turn(Trainer& t, const std::vector<std::string>& keeps, Category c) {
+    QWidget* dice = t.main->DiceSet();
+    Find<QPushButton>(dice, "ButRoll")->click();
+    for (const std::string& keep : keeps) {
+        for (std::size_t i = 0; i < NDice; ++i)
+            Find<QCheckBox>(dice, "CheckDice" + std::to_string(i + 1))->setChecked(keep[i] == '1');
+        Find<QPushButton>(dice, "ButRoll")->click();
+    }
+    Find<QPushButton>(t.main->ScoreCard(), Buttons[c])->click();
+}
+
+TGameAnalysisForm* OpenAnalysis(TGameRecForm* w) {
+    auto* b = Find<QPushButton>(w, "AnalysisButton");
+    EXPECT_TRUE(b->isEnabled());
+    b->click();
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* a = qobject_cast<TGameAnalysisForm*>(top); a && a->isVisible()) return a;
+    ADD_FAILURE() << "no analysis window";
+    return nullptr;
+}
+
+int Count(const std::vector<QScatterSeries*>& series) {
+    int n = 0;
+    for (const QScatterSeries* s : series) n += s->count();
+    return n;
+}
+
+// Lets the worker thread finish, handling its signals, for at most a minute.
+void WaitForDistribution() {
+    QElapsedTimer clock;
+    clock.start();
+    while (TDistributionSource::Instance().Computing() && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    QCoreApplication::processEvents();
+}
+
+TEST(GameAnalysis, FinishedGameSplitChartPercentileAndCostliestChoices) {
+    Trainer t;
+    TGameRecForm* w = t.main->CurrentRecordingWindow();
+    EXPECT_FALSE(Find<QPushButton>(w, "AnalysisButton")->isEnabled());
+    // Chance first, then the rest backwards, with keeps in some turns: some choices lose.
+    for (int turn = 0; turn < NTurnsPerGame; ++turn) {
+        const Category c = Category(NCategories - 1 - turn);
+        std::vector<std::string> keeps;
+        if (turn % 2 == 0) keeps.push_back("11000");
+        if (turn % 4 == 0) keeps.push_back("10000");
+        if (turn == NTurnsPerGame - 1) t.dialogs.ExpectInform();   // "Game Over!"
+        Turn(t, keeps, c);
+    }
+    const GameRecording& rec = t.main->Recording();
+    const LuckAndSkill a = AnalyseLuckAndSkill(rec, OptimalStrategy);
+    ASSERT_TRUE(a.finished);
+    const int score = std::stoi(Field(t.main->ScoreCard(), "EditGrandTotal"));
+    EXPECT_EQ(a.finalScore, score);
+
+    TGameAnalysisForm* f = OpenAnalysis(w);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->windowTitle(), "Game Analysis 1");
+    EXPECT_EQ(f->pos(), QPoint(337, 113));
+    EXPECT_EQ(f->parentWidget(), t.main.get());
+    // The split line: its numbers add up to the score shown on the card.
+    const std::string split = f->LabelSplit->text().toStdString();
+    EXPECT_EQ(split, SplitLine(a));
+    double start = 0, luck = 0, loss = 0;
+    int total = 0;
+    ASSERT_EQ(std::sscanf(split.c_str(), "Expected at start %lf + luck %lf - loss %lf = %d", &start,
+                          &luck, &loss, &total), 4) << split;
+    EXPECT_EQ(total, score);
+    EXPECT_NEAR(start, 254.59, 0.005);
+    EXPECT_NEAR(start + luck - loss, score, 0.02);
+    EXPECT_GT(loss, 0.0);
+
+    // One point per roll and per choice (and the start) on the line; each roll once among the
+    // luck markers, each choice once among the class markers, in its class.
+    ASSERT_EQ(f->ValueSeries->count(), 1 + 2 * rec.len);
+    EXPECT_EQ(Count(f->RollSeries), rec.len);
+    EXPECT_EQ(Count(f->ChoiceSeries), rec.len);
+    std::array<int, 5> inClass{};
+    for (const ChoiceAnalysis& c : a.choices) ++inClass[std::size_t(c.deltaClass + 1)];
+    for (std::size_t k = 0; k < 5; ++k) EXPECT_EQ(f->ChoiceSeries[k]->count(), inClass[k]) << k;
+    EXPECT_EQ(f->ValueSeries->at(0).y(), a.start);
+    EXPECT_EQ(f->ValueSeries->at(2 * rec.len).y(), double(score));
+    EXPECT_EQ(f->ValueSeries->at(2 * rec.len).x(), double(NTurnsPerGame));
+    const QScatterSeries* firstRoll = f->RollSeries[a.choices[0].luck >= 0 ? 0 : 1];
+    EXPECT_TRUE(f->PointText(firstRoll, 0).startsWith("Turn 1, roll 1: 123456TFHSLQC;63-   0  "))
+        << f->PointText(firstRoll, 0).toStdString();
+    EXPECT_TRUE(f->PointText(firstRoll, 0).contains(QString::fromStdString(Format("luck %+.2f", a.choices[0].luck))));
+
+    // The distribution is computed on the worker while the window is up, then shown.
+    EXPECT_TRUE(f->DistributionProgress->isVisible() || !TDistributionSource::Instance().Computing());
+    WaitForDistribution();
+    ASSERT_FALSE(TDistributionSource::Instance().Computing());
+    EXPECT_FALSE(f->DistributionProgress->isVisible());
+    ScoreDistribution d;
+    LoadScoreDistribution(ReadTablesLocation() + "/" + DistributionFileName,
+                          OptimalStateValue(InitialGameState), d);   // saved beside the tables
+    const QString pct = f->LabelPercentile->text();
+    EXPECT_TRUE(pct.startsWith(QString::fromStdString(PercentileLine(score, d)) + "\n")) << pct.toStdString();
+    ASSERT_NE(f->ScoreMark, nullptr);
+    ASSERT_EQ(f->ScoreMark->count(), 2);
+    EXPECT_EQ(f->ScoreMark->at(0).x(), double(score));
+    EXPECT_EQ(f->HistogramChart->chart()->series().size(), 2);
+
+    // The costliest choices, largest loss first; double-click and Enter open advisors there.
+    const std::vector<int> costly = CostliestChoices(a, 5);
+    ASSERT_EQ(f->CostlyChoices->rowCount(), int(costly.size()));
+    ASSERT_GT(costly.size(), 0u);
+    EXPECT_EQ(f->CostlyChoices->item(0, 0)->text().toStdString(),
+              Format("%.2f %s", a.choices[std::size_t(costly[0])].loss,
+                     DeltaClassMarker(a.choices[std::size_t(costly[0])].deltaClass)));
+    const GameRecordingEntry& e = rec.entry[std::size_t(costly[0])];
+    const std::string position = f->CostlyChoices->item(0, 2)->text().toStdString();
+    EXPECT_EQ(position.substr(0, 17), GameStateToString(e.gameState));
+    TAdvisorForm* adv = f->OpenAdvisorAt(0);
+    ASSERT_NE(adv, nullptr);
+    EXPECT_EQ(Field(adv, "StateEdit"), position);
+    EXPECT_TRUE(Find<QPlainTextEdit>(adv, "txtAdvice")->toPlainText().contains(" options\n"));
+    const auto advisors = [&t] { return t.main->findChildren<TAdvisorForm*>().size(); };
+    const auto before = advisors();
+    f->CostlyChoices->setCurrentCell(0, 0);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(f->CostlyChoices, &enter);
+    EXPECT_EQ(advisors(), before + 1);
+    EXPECT_EQ(f->OpenAdvisorAt(99), nullptr);
+
+    // QUINTOR_ANALYSIS_SCREENSHOT=FILE keeps a picture of the window (to look at under Xvfb).
+    if (const char* shot = std::getenv("QUINTOR_ANALYSIS_SCREENSHOT")) {
+        QCoreApplication::processEvents();
+        f->grab().save(QString::fromLocal8Bit(shot));
+    }
+    // It resizes with the window; Escape closes it.
+    f->resize(700, 560);
+    QCoreApplication::processEvents();
+    EXPECT_LE(f->GameChart->width(), 700);
+    EXPECT_GT(f->GameChart->height(), 100);
+    const QPointer<TGameAnalysisForm> open = f;
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(f->CostlyChoices, &escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(open.isNull());   // closed and gone
+}
+
+TEST(GameAnalysis, AbortedGameEndsAtTheExpectationOfItsLastPosition) {
+    Trainer t;
+    Turn(t, {"11100"}, Chance);
+    Turn(t, {}, Sixes);
+    Find<QPushButton>(t.main->DiceSet(), "ButRoll")->click();
+    t.dialogs.ExpectAsk(true);
+    t.main->NewGameButton->click();
+    const GameRecording& rec = t.main->Recording();
+    ASSERT_EQ(rec.len, 3);
+    TGameAnalysisForm* f = OpenAnalysis(t.main->CurrentRecordingWindow());
+    ASSERT_NE(f, nullptr);
+    const LuckAndSkill a = AnalyseLuckAndSkill(rec, OptimalStrategy);
+    EXPECT_FALSE(a.finished);
+    EXPECT_EQ(f->LabelSplit->text().toStdString(),
+              Format("Expected at start %.2f + luck %.2f - loss %.2f = %.2f expected at the abort",
+                     a.start, a.luck, a.loss, a.end));
+    EXPECT_EQ(f->ValueSeries->count(), 7);
+    WaitForDistribution();
+    EXPECT_TRUE(f->LabelPercentile->text().startsWith("The game was aborted"));
+    EXPECT_EQ(f->ScoreMark, nullptr);
+    f->close();
+}
+
+}  // namespace

@@ -1,0 +1,227 @@
+// The optimal final score distribution against the tables it must agree with, against a plain
+// enumeration of the dice through the optimal strategy's own choices, and its file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "core/GeneralStuff.h"
+#include "engine/QuintorScoreDistribution.h"
+#include "engine/QuintorStrategyAnalysis.h"
+
+namespace quintor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Complete expected-score and variance tables, made once and put back into the optimal strategy.
+struct Tables {
+    GameStateTable expected, variance;
+};
+const Tables& CompleteTables() {
+    static const Tables t = [] {
+        Tables r;
+        CreateCache(OptimalStrategy->Cache, "Optimal Expected Final Score", GrandTotal, "");
+        ComputeAllOptimalValues(0);
+        r.expected = OptimalStrategy->Cache->Table;
+        OptimalStrategy->ExpectedCache = OptimalStrategy->Cache;
+        CreateCache(OptimalStrategy->VarianceCache, "Variance in Final Score", GrandTotal, "");
+        ComputeAllVariances(OptimalStrategy, 0);
+        r.variance = OptimalStrategy->VarianceCache->Table;
+        return r;
+    }();
+    if (OptimalStrategy->Cache->Table != t.expected) {
+        OptimalStrategy->Cache->Table = t.expected;
+        OptimalStrategy->Cache->CurrentState.free = 0;
+    }
+    OptimalStrategy->ExpectedCache = OptimalStrategy->Cache;
+    return t;
+}
+
+const ScoreDistribution& FromStart() {
+    static const ScoreDistribution d = ComputeScoreDistribution(CompleteTables().expected, 2);
+    return d;
+}
+
+// The points still to come from the start of g's turn, by following ChooseEvent roll by roll
+// over every outcome, and ApplyScoringEvent for the points: no turn tables read directly.
+std::map<int, double> Enumerate(const GameState& g) {
+    std::map<int, double> dist;
+    if (g.free == 0) {
+        dist[0] = 1.0;
+        return dist;
+    }
+    std::map<ValueBagRank, double> rolls;   // five-dice bag -> probability, rolls left l
+    for (int r = NValueBag4Ranks; r < NValueBag5Ranks; ++r) rolls[ValueBagRank(r)] = ValueBagTbl[r].prob;
+    std::map<ValueBagRank, double> scored;
+    for (int l = NRollsPerTurn - 1; l >= 0; --l) {
+        std::map<ValueBagRank, double> next;
+        for (const auto& [r, p] : rolls) {
+            TurnState t;
+            t.rollsLeft = std::uint8_t(l);
+            t.phase = ToChoose;
+            t.dice = r;
+            Event e;
+            ChooseEvent(OptimalStrategy, g, t, 0, e, false);
+            if (e.aspect == Scoring) {
+                scored[r] += p;
+                continue;
+            }
+            const IndexRange rg = CompletionRanges[e.arg];
+            for (int c = rg.first; c <= rg.last; ++c)
+                next[CompletionTbl[c].vbr] += p * CompletionTbl[c].prob;
+        }
+        rolls = next;
+    }
+    EXPECT_TRUE(rolls.empty());
+    for (const auto& [r, p] : scored) {
+        TurnState t;
+        t.rollsLeft = 0;
+        t.phase = ToChoose;
+        t.dice = r;
+        Event e;
+        ChooseEvent(OptimalStrategy, g, t, 0, e, false);
+        GameState g2;
+        ScoreCard delta;
+        ApplyScoringEvent(OfficialRules, g, t, g2, delta, e);
+        for (const auto& [rest, q] : Enumerate(g2)) dist[delta[GrandTotal] + rest] += p * q;
+    }
+    return dist;
+}
+
+GameState State(std::initializer_list<int> cats, int need, bool chip) {
+    GameState g;
+    for (int c : cats) g.free = WithCategory(g.free, Category(c));
+    g.need = std::uint16_t(need);
+    g.chip = chip;
+    return g;
+}
+
+TEST(ScoreDistribution, FromTheStartAgreesWithTheExpectedScoreAndVarianceTables) {
+    const Tables& t = CompleteTables();
+    const ScoreDistribution& d = FromStart();
+    ASSERT_EQ(d.size(), std::size_t(NFinalScores));
+    for (double p : d) EXPECT_TRUE(p >= 0.0 && p <= 1.0);
+    EXPECT_NEAR(DistributionSum(d), 1.0, 1e-12);
+    const double mean = t.expected[std::size_t(GameStateIndex(InitialGameState))];
+    EXPECT_NEAR(mean, 254.58961, 5e-6);
+    EXPECT_NEAR(DistributionMean(d), mean, 1e-9);
+    const double variance = t.variance[std::size_t(GameStateIndex(InitialGameState))];
+    EXPECT_NEAR(DistributionVariance(d), variance, 1e-6)
+        << "variance table " << Format("%.12f", variance);
+    // Scores no game can reach, and the certain ones around the middle.
+    EXPECT_EQ(d[1], 0.0);   // Chance alone gives at least 5
+    EXPECT_GT(d[254], 0.0);
+    // One thread and two give the same bits.
+    const ScoreDistribution one = ComputeScoreDistribution(t.expected, 1);
+    EXPECT_EQ(std::memcmp(one.data(), d.data(), DistributionFileBytes), 0);
+}
+
+TEST(ScoreDistribution, FollowsTheOptimalChoicesOfTheLastTurns) {
+    CompleteTables();
+    const GameState states[] = {
+        State({Chance}, 0, false),
+        State({QuintorCat}, 0, false),
+        State({Sixes}, 18, false),
+        State({LargeStraight, QuintorCat}, 0, false),
+        State({Aces, Sixes}, 21, false),
+        State({ThreeOfAKind, FullHouse}, 0, true),   // extra bonus and jokers
+        State({Fives, SmallStraight}, 3, true),
+    };
+    for (const GameState& g : states) {
+        const ScoreDistribution d = ComputeScoreDistribution(CompleteTables().expected, 2, {}, g);
+        const std::map<int, double> plain = Enumerate(g);
+        double mean = 0.0;
+        for (int s = 0; s < NFinalScores; ++s) {
+            const auto it = plain.find(s);
+            const double want = it == plain.end() ? 0.0 : it->second;
+            EXPECT_NEAR(d[std::size_t(s)], want, 1e-14) << GameStateToString(g) << " score " << s;
+            mean += s * d[std::size_t(s)];
+        }
+        EXPECT_NEAR(mean, OptimalStateValue(g), 1e-9) << GameStateToString(g);
+    }
+}
+
+TEST(ScoreDistribution, PercentilesAndChancesOfAScore) {
+    ScoreDistribution d(NFinalScores, 0.0);
+    d[100] = 0.25;
+    d[200] = 0.5;
+    d[300] = 0.25;
+    EXPECT_DOUBLE_EQ(ScorePercentile(d, 100), 0.125);
+    EXPECT_DOUBLE_EQ(ScorePercentile(d, 150), 0.25);
+    EXPECT_DOUBLE_EQ(ScorePercentile(d, 200), 0.5);
+    EXPECT_DOUBLE_EQ(ScorePercentile(d, 1575), 1.0);
+    EXPECT_DOUBLE_EQ(ChanceToReach(d, 200), 0.75);
+    EXPECT_DOUBLE_EQ(ChanceToReach(d, 201), 0.25);
+    EXPECT_DOUBLE_EQ(ChanceToReach(d, 0), 1.0);
+    EXPECT_EQ(ScoreAtPercentile(d, 0.01), 100);
+    EXPECT_EQ(ScoreAtPercentile(d, 0.25), 100);
+    EXPECT_EQ(ScoreAtPercentile(d, 0.26), 200);
+    EXPECT_EQ(ScoreAtPercentile(d, 0.99), 300);
+    EXPECT_EQ(ScoreAtPercentile(d, 1.0), 300);
+    EXPECT_THROW(ScorePercentile(d, 1576), RangeError);
+    EXPECT_THROW(ChanceToReach(d, -1), RangeError);
+
+    // The real one: the median and the chance of 300 of an optimal player.
+    const ScoreDistribution& real = FromStart();
+    const int median = ScoreAtPercentile(real, 0.5);
+    EXPECT_GT(median, 230);
+    EXPECT_LT(median, 260);
+    EXPECT_NEAR(ChanceToReach(real, 0), 1.0, 1e-12);
+    EXPECT_NEAR(ScorePercentile(real, median), 0.5, 0.02);
+}
+
+TEST(ScoreDistribution, FileRoundTripsAndRefusesBadFiles) {
+    CompleteTables();
+    const fs::path dir = fs::temp_directory_path() / ("quintor-dist-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const double mean = OptimalStateValue(InitialGameState);
+    const std::string file = (dir / DistributionFileName).string();
+    SaveScoreDistribution(file, FromStart());
+    ASSERT_EQ(fs::file_size(file), DistributionFileBytes);
+    ScoreDistribution d;
+    LoadScoreDistribution(file, mean, d);
+    EXPECT_EQ(std::memcmp(d.data(), FromStart().data(), DistributionFileBytes), 0);
+    EXPECT_EQ(OptimalScoreDistribution(dir.string()), d);
+
+    const auto expectRefused = [&](const std::string& bytes, const char* why) {
+        { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+        ScoreDistribution kept = d;
+        try {
+            LoadScoreDistribution(file, mean, kept);
+            ADD_FAILURE() << "loaded a file with " << why;
+        } catch (const IOError& e) {
+            EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(kept, d) << why;
+    };
+    std::string good(reinterpret_cast<const char*>(d.data()), DistributionFileBytes);
+    expectRefused(good.substr(0, 100), "too few bytes");
+    expectRefused(good + "x", "a byte too many");
+    std::string nan = good;
+    const double q = std::nan("");
+    std::memcpy(nan.data() + 8 * 250, &q, 8);
+    expectRefused(nan, "a NaN");
+    std::string shifted(8, '\0');   // every score one point higher: sum 1, mean one more
+    shifted += good.substr(0, DistributionFileBytes - 8);
+    expectRefused(shifted, "the mean of other tables");
+    std::string half = good;
+    const double h = d[250] + 0.5;
+    std::memcpy(half.data() + 8 * 250, &h, 8);
+    expectRefused(half, "a sum above 1");
+    // A bad file is computed again and replaced.
+    EXPECT_EQ(OptimalScoreDistribution(dir.string()), d);
+    ScoreDistribution again;
+    LoadScoreDistribution(file, mean, again);
+    EXPECT_EQ(again, d);
+    fs::remove(file);
+    expectRefused(std::string(), "nothing");
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quintor
