@@ -304,14 +304,14 @@ void TGameAnalysisForm::CreateGameChart() {
         QScatterSeries* m = ChoiceSeries[std::size_t(c.deltaClass + 1)];
         m->append(xc, c.chosen);
         std::string text = Format("Turn %d: %s\nYour choice: %s, expected %.2f", c.turn,
-                                  where.c_str(), ChoiceText(e.event).c_str(), c.chosen);
+                                  where.c_str(), ShortChoiceText(e.event).c_str(), c.chosen);
         if (c.noChoice)
             text += "\nThe only option";
         else if (c.identical)
             text += "\nThe best option";
         else
             text += Format("\nBest option: %s, expected %.2f\nLoss %.2f %s",
-                           ChoiceText(c.best).c_str(), c.rolled, c.loss,
+                           ShortChoiceText(c.best).c_str(), c.rolled, c.loss,
                            DeltaClassMarker(c.deltaClass));
         textsOf(m).push_back(Q(text));
     }
@@ -463,8 +463,8 @@ void TGameAnalysisForm::CreateCostlyChoices() {
         const GameRecordingEntry& e = recording.entry[std::size_t(costly[std::size_t(row)])];
         const QStringList cells = {
             Q(Format("%.2f %s", c.loss, DeltaClassMarker(c.deltaClass))),
-            QString::number(c.turn), Q(PositionText(e)), Q(ChoiceText(e.event)),
-            Q(ChoiceText(c.best))};
+            QString::number(c.turn), Q(PositionText(e)), Q(ShortChoiceText(e.event)),
+            Q(ShortChoiceText(c.best))};
         for (int col = 0; col < cells.size(); ++col) {
             auto* item = new QTableWidgetItem(cells[col]);
             if (col == 2) item->setFont(mono);

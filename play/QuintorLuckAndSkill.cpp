@@ -89,7 +89,7 @@ std::vector<int> CostliestChoices(const LuckAndSkill& a, int n) {
     return idx;
 }
 
-std::string ChoiceText(const Event& e) {
+std::string ShortChoiceText(const Event& e) {
     if (e.aspect == Keeping) return "keep " + EventToString(e, false, false);
     if (e.aspect == Scoring)
         return Format("score %c for %d", CategoryChar(e.category), int(e.arg));

@@ -58,6 +58,6 @@ void WriteLuckAndSkill(std::vector<std::string>& lines, const LuckAndSkill& a,
 // (equal losses in game order).
 std::vector<int> CostliestChoices(const LuckAndSkill& a, int n = 5);
 // A choice in words: "keep 3456_" or "score T for 25".
-std::string ChoiceText(const Event& e);
+std::string ShortChoiceText(const Event& e);
 
 }  // namespace quintor
