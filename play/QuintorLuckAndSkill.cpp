@@ -24,13 +24,18 @@ LuckAndSkill AnalyseLuckAndSkill(const GameRecording& rec, QuintorStrategyState*
         SortEList(list);
         const EListEntry& mine = list.entry[std::size_t(FindEvent(list, entry.event))];
         const EListEntry& best = list.entry[0];
+        // V of the rolled position is the largest value. The best option comes first by the tie
+        // order, so a tied option may lie a hair above it; the largest keeps every loss >= 0 and
+        // the split exact.
+        double top = best.expected;
+        for (int k = 1; k < list.len; ++k) top = std::max(top, list.entry[std::size_t(k)].expected);
         ChoiceAnalysis c;
         c.turn = turn;
         c.before = v;
-        c.rolled = best.expected;
+        c.rolled = top;
         c.chosen = mine.expected;
         c.luck = c.rolled - c.before;
-        c.loss = best.expected - mine.expected;
+        c.loss = c.rolled - mine.expected;
         c.noChoice = list.len == 1;
         c.identical = EqualEvents(entry.event, best.event);
         if (!c.noChoice && !c.identical) c.deltaClass = DeltaClassOf(c.loss);
