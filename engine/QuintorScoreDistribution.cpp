@@ -8,6 +8,7 @@
 #include <exception>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -253,7 +254,170 @@ const CacheState& OptimalTable(const char* proc) {
     return *OptimalStrategy->Cache;
 }
 
+// The layers from `layer` (states with k free categories) to the end of the game, summed into
+// the final score distribution.
+ScoreDistribution RunToEnd(const GameStateTable& table, Layer layer, int threads) {
+    std::vector<std::int32_t> slotOf(NGameStates, -1);
+    const int turns = layer.states.empty() ? 0 : CategorySetSize(GameStateOfIndex(layer.states[0].state).free);
+    for (int k = 1; k <= turns; ++k) {
+        layer = NextLayer(table, layer, threads, slotOf);
+        for (const Reached& r : layer.states) slotOf[std::size_t(r.state)] = -1;
+    }
+    ScoreDistribution d(NFinalScores, 0.0);
+    for (const Reached& r : layer.states)
+        for (int s = r.lo; s <= r.hi; ++s) d[std::size_t(s)] += layer.pool[r.offset + std::size_t(s - r.lo)];
+    return d;
+}
+
+void CheckPoint(const GameState& g, int total, const TurnState& t) {
+    GameStateIndex(g);
+    CheckRange(total, 0, MaxPoints, "total so far");
+    if (t.phase == ToChoose) {
+        CheckRange(t.rollsLeft, 0, NRollsPerTurn - 1, "rolls left after a roll");
+        CheckFiveDiceBagRank(t.dice);
+    } else {
+        CheckRange(t.rollsLeft, 1, NRollsPerTurn, "rolls left before a roll");
+        CheckValueBagRank(t.dice);
+        if (t.rollsLeft == NRollsPerTurn && t.dice != 0)
+            throw RangeError("no dice are kept before the first roll of a turn");
+    }
+}
+
 }  // namespace
+
+ScoreDistribution DistributionFrom(const GameStateTable& table, const GameState& g, int total,
+                                   const TurnState& t, int threads) {
+    if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
+        throw RangeError("DistributionFrom: the expected-score table is not complete");
+    CheckPoint(g, total, t);
+    ScoreDistribution d(NFinalScores, 0.0);
+    if (g.free == 0) {
+        d[std::size_t(total)] = 1.0;
+        return d;
+    }
+    if (t.phase == ToRoll && t.rollsLeft == NRollsPerTurn) {
+        // The start of a turn: the very pass of the whole game, shifted by the total.
+        const ScoreDistribution rest = ComputeScoreDistribution(table, threads, {}, g);
+        for (int s = 0; s + total <= MaxPoints; ++s) d[std::size_t(s + total)] = rest[std::size_t(s)];
+        for (int s = MaxPoints - total + 1; s <= MaxPoints; ++s)
+            Check(rest[std::size_t(s)] == 0.0, "DistributionFrom", "total + rest <= 1575");
+        return d;
+    }
+    threads = kernel::ThreadCount(threads);
+    kernel::TurnTables T;
+    kernel::ComputeTurnTables(table, g, kernel::Reducer::Expected, true, T);
+    // m: the mass of each roll with l rolls left, starting from the point; q: the mass scored.
+    std::array<double, NRolls> m{}, q{};
+    std::array<double, NValueBag5Ranks> kept{};
+    int l = t.rollsLeft;
+    if (t.phase == ToChoose) {
+        m[std::size_t(t.dice - NValueBag4Ranks)] = 1.0;
+    } else {
+        kept[t.dice] = 1.0;
+    }
+    for (;;) {
+        if (t.phase == ToRoll && l == t.rollsLeft) {
+            --l;   // the kept dice roll first
+        } else {
+            kept.fill(0.0);
+            for (int i = 0; i < NRolls; ++i) {
+                if (m[std::size_t(i)] == 0.0) continue;
+                if (l > 0 && KeepRatherThanScore(T.R[0][std::size_t(i)], T.R[std::size_t(l)][std::size_t(i)]))
+                    kept[T.keep[std::size_t(l)][std::size_t(i)]] += m[std::size_t(i)];
+                else
+                    q[std::size_t(i)] += m[std::size_t(i)];
+            }
+            if (l == 0) break;
+            --l;
+        }
+        m.fill(0.0);
+        for (int k = 0; k < NValueBag5Ranks; ++k) {
+            if (kept[std::size_t(k)] == 0.0) continue;
+            const IndexRange rg = CompletionRanges[std::size_t(k)];
+            for (int c = rg.first; c <= rg.last; ++c) {
+                const CompletionEntry& ce = CompletionTbl[std::size_t(c)];
+                m[std::size_t(ce.vbr - NValueBag4Ranks)] += kept[std::size_t(k)] * ce.prob;
+            }
+        }
+    }
+    // The states after this turn, each with the totals it can be reached with.
+    std::map<std::int32_t, std::map<int, double>> after;
+    for (int i = 0; i < NRolls; ++i) {
+        if (q[std::size_t(i)] == 0.0) continue;
+        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, T.cat[std::size_t(i)]);
+        after[GameStateIndex(o.next)][total + o.points] += q[std::size_t(i)];
+    }
+    Layer layer;
+    for (const auto& [state, dist] : after) {
+        Reached r{state, dist.begin()->first, dist.rbegin()->first, layer.pool.size()};
+        Check(r.hi <= MaxPoints, "DistributionFrom", "total <= 1575");
+        layer.pool.resize(layer.pool.size() + std::size_t(r.hi - r.lo + 1), 0.0);
+        for (const auto& [s, p] : dist) layer.pool[r.offset + std::size_t(s - r.lo)] = p;
+        layer.states.push_back(r);
+    }
+    return RunToEnd(table, std::move(layer), threads);
+}
+
+std::vector<PointOption> PointOptions(const GameState& g, int total, const TurnState& t) {
+    CheckPoint(g, total, t);
+    std::vector<PointOption> out;
+    if (g.free == 0) return out;
+    if (t.phase == ToChoose) {
+        const int i = t.dice - NValueBag4Ranks;
+        for (int c = 0; c < NCategories; ++c) {
+            if (!InSet(g.free, c)) continue;
+            const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, Category(c));
+            PointOption op;
+            op.aspect = Scoring;
+            op.category = Category(c);
+            op.game = o.next;
+            op.total = total + o.points;
+            op.turn = InitialTurnState;
+            out.push_back(op);
+        }
+        if (t.rollsLeft > 0) {
+            const IndexRange rg = SubBagRanges[std::size_t(i)];
+            for (int k = rg.first; k <= rg.last; ++k) {
+                PointOption op;
+                op.aspect = Keeping;
+                op.bag = SubBagTbl[std::size_t(k)];
+                op.game = g;
+                op.total = total;
+                op.turn = TurnState{t.rollsLeft, ToRoll, op.bag};
+                out.push_back(op);
+            }
+        }
+    } else {
+        // A kept bag's completions, one per rolled five-dice bag; the empty bag is a fresh roll.
+        const IndexRange rg = CompletionRanges[t.dice];
+        for (int c = rg.first; c <= rg.last; ++c) {
+            const CompletionEntry& ce = CompletionTbl[std::size_t(c)];
+            PointOption op;
+            op.aspect = Rolling;
+            op.bag = ce.vbr;
+            op.game = g;
+            op.total = total;
+            op.turn = TurnState{std::uint8_t(t.rollsLeft - 1), ToChoose, ce.vbr};
+            op.p = ce.prob;
+            out.push_back(op);
+        }
+    }
+    return out;
+}
+
+TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, int total,
+                             const TurnState& t, int target, int threads) {
+    // Every final score reaches a target of 0 or less, none one above the most there is.
+    const auto reach = [&](const ScoreDistribution& d) {
+        return target <= 0 ? 1.0 : target > MaxPoints ? 0.0 : ChanceToReach(d, target);
+    };
+    TargetChances r;
+    r.options = PointOptions(g, total, t);
+    r.point = reach(DistributionFrom(table, g, total, t, threads));
+    for (const PointOption& op : r.options)
+        r.chance.push_back(reach(DistributionFrom(table, op.game, op.total, op.turn, threads)));
+    return r;
+}
 
 ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int threads,
                                            const std::function<void(int)>& progress,

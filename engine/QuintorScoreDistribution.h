@@ -32,6 +32,38 @@ ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int thre
 // exactly 12,608 bytes, holds an entry that is no probability, does not sum to 1 (within 1e-9),
 // or has a mean other than expectedMean (within 1e-6: a file made from other tables); d is left
 // untouched then.
+// The distribution of the final score under optimal play from any point of a game: the game
+// state g, the total so far and the turn state t (the start of a turn, a roll to choose from with
+// t.rollsLeft rolls left, or kept dice t.dice about to be rolled with t.rollsLeft rolls left).
+// The total does not change what is still to come; it only shifts it. RangeError for a turn
+// state that is no point of a turn or a final score above 1575.
+ScoreDistribution DistributionFrom(const GameStateTable& table, const GameState& g, int total,
+                                   const TurnState& t, int threads = 0);
+
+// One option of a point: a scoring or a keeping of the roll (phase ToChoose) or an outcome of the
+// roll (phase ToRoll), with the point it leads to and its probability (outcomes only; 1 else).
+struct PointOption {
+    EventAspect aspect = Scoring;
+    Category category = 0;     // scorings
+    ValueBagRank bag = 0;      // keepings: the kept dice; outcomes: the rolled five-dice bag
+    GameState game;
+    int total = 0;
+    TurnState turn;
+    double p = 1.0;
+};
+// Every option of a point: the scorings in category order, then the keepings of the roll in
+// sub-bag order (with rolls left), or the outcomes of the roll in bag order.
+std::vector<PointOption> PointOptions(const GameState& g, int total, const TurnState& t);
+
+// P(final >= target) from a point and from each of its options (in PointOptions order).
+struct TargetChances {
+    double point = 0.0;
+    std::vector<PointOption> options;
+    std::vector<double> chance;
+};
+TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, int total,
+                             const TurnState& t, int target, int threads = 0);
+
 void SaveScoreDistribution(const std::string& fileName, const ScoreDistribution& d);
 void LoadScoreDistribution(const std::string& fileName, double expectedMean, ScoreDistribution& d);
 

@@ -146,6 +146,83 @@ TEST(ScoreDistribution, FollowsTheOptimalChoicesOfTheLastTurns) {
     }
 }
 
+TEST(ScoreDistribution, FromAnyPointAgreesWithTheTablesAndWithItsOptions) {
+    const Tables& t = CompleteTables();
+    // The start of a game, as a point, is the game's own distribution, bit for bit.
+    const ScoreDistribution start = DistributionFrom(t.expected, InitialGameState, 0, InitialTurnState, 2);
+    EXPECT_EQ(std::memcmp(start.data(), FromStart().data(), DistributionFileBytes), 0);
+
+    // Start-of-turn points late in a game: mean and variance of the tables, shifted by the total.
+    for (const GameState& g : {State({Aces, Fours, FullHouse, QuintorCat, Chance}, 7, false),
+                               State({Threes, Sixes, SmallStraight, LargeStraight}, 21, true)}) {
+        const int total = 140;
+        const ScoreDistribution d = DistributionFrom(t.expected, g, total, InitialTurnState, 2);
+        EXPECT_NEAR(DistributionSum(d), 1.0, 1e-12);
+        EXPECT_NEAR(DistributionMean(d), total + t.expected[std::size_t(GameStateIndex(g))], 1e-9);
+        EXPECT_NEAR(DistributionVariance(d), t.variance[std::size_t(GameStateIndex(g))], 1e-6);
+        for (int s = 0; s < total; ++s) EXPECT_EQ(d[std::size_t(s)], 0.0);
+
+        // A roll to choose from, and its options: the chosen option's chances are the point's,
+        // no option beats it in mean, and the chance never rises with the target.
+        const TurnState roll{1, ToChoose, ValueBagRank(NValueBag4Ranks + 100)};
+        const ScoreDistribution atRoll = DistributionFrom(t.expected, g, total, roll, 2);
+        EXPECT_NEAR(DistributionSum(atRoll), 1.0, 1e-12);
+        ComputeOptimalTurn(g);
+        const double value = OptimalStrategy->Cache->RollValue[1][roll.dice];
+        EXPECT_NEAR(DistributionMean(atRoll), total + value, 1e-9);
+        double before = 1.0;
+        for (int target = total; target <= total + 200; ++target) {
+            const double c = ChanceToReach(atRoll, target);
+            EXPECT_LE(c, before + 1e-15);
+            before = c;
+        }
+        const TargetChances c = ChancesToReach(t.expected, g, total, roll, total + 60, 2);
+        EXPECT_NEAR(c.point, ChanceToReach(atRoll, total + 60), 1e-15);
+        ASSERT_EQ(c.options.size(), c.chance.size());
+        Event chosen;
+        ChooseEvent(OptimalStrategy, g, roll, total, chosen, false);
+        int matches = 0;
+        for (std::size_t o = 0; o < c.options.size(); ++o) {
+            const PointOption& op = c.options[o];
+            EXPECT_TRUE(c.chance[o] >= 0.0 && c.chance[o] <= 1.0);
+            const ScoreDistribution od = DistributionFrom(t.expected, op.game, op.total, op.turn, 2);
+            EXPECT_LE(DistributionMean(od), total + value + 1e-9);
+            const bool isChosen = op.aspect == chosen.aspect &&
+                                  (op.aspect == Scoring ? op.category == chosen.category
+                                                        : op.bag == chosen.arg);
+            if (isChosen) {
+                ++matches;
+                EXPECT_NEAR(c.chance[o], c.point, 1e-14);
+            }
+        }
+        EXPECT_EQ(matches, 1);
+
+        // Kept dice about to be rolled: the mixture of the outcomes' distributions.
+        const TurnState kept{2, ToRoll, ValueBagRank(12)};
+        const ScoreDistribution atKeep = DistributionFrom(t.expected, g, total, kept, 2);
+        ScoreDistribution mix(NFinalScores, 0.0);
+        double mass = 0.0;
+        for (const PointOption& op : PointOptions(g, total, kept)) {
+            EXPECT_EQ(op.aspect, Rolling);
+            mass += op.p;
+            const ScoreDistribution od = DistributionFrom(t.expected, op.game, op.total, op.turn, 2);
+            for (int s = 0; s < NFinalScores; ++s) mix[std::size_t(s)] += op.p * od[std::size_t(s)];
+        }
+        EXPECT_NEAR(mass, 1.0, 1e-12);
+        for (int s = 0; s < NFinalScores; ++s) EXPECT_NEAR(atKeep[std::size_t(s)], mix[std::size_t(s)], 1e-14);
+        EXPECT_NEAR(DistributionMean(atKeep), total + OptimalStrategy->Cache->KeeperValue[2][12], 1e-9);
+    }
+
+    // A finished game is its total; points that are none are refused.
+    const ScoreDistribution over = DistributionFrom(t.expected, GameState{0, 0, true}, 300, InitialTurnState);
+    EXPECT_EQ(over[300], 1.0);
+    EXPECT_THROW(DistributionFrom(t.expected, InitialGameState, 0, {3, ToRoll, 5}), RangeError);
+    EXPECT_THROW(DistributionFrom(t.expected, InitialGameState, 0, {3, ToChoose, 300}), RangeError);
+    EXPECT_THROW(DistributionFrom(t.expected, InitialGameState, 0, {1, ToChoose, 5}), RangeError);
+    EXPECT_THROW(DistributionFrom(t.expected, InitialGameState, 2000, InitialTurnState), RangeError);
+    EXPECT_THROW(DistributionFrom(t.expected, InitialGameState, 0, {0, ToRoll, 0}), RangeError);
+}
+
 TEST(ScoreDistribution, PercentilesAndChancesOfAScore) {
     ScoreDistribution d(NFinalScores, 0.0);
     d[100] = 0.25;

@@ -17,6 +17,7 @@
 
 #include "EngineTestTables.h"
 #include "engine/QuintorEventLists.h"
+#include "engine/QuintorScoreDistribution.h"
 #include "engine/QuintorVarianceKernel.h"
 
 namespace quintor {
@@ -159,6 +160,9 @@ class ExactPlay {
     }
 
     const std::map<int, ExactValue>& Known() const { return memo_; }
+    // The rolls completing bag k, with their number of ordered outcomes out of Outcomes(k).
+    const std::vector<std::pair<int, long>>& Completions(int k) const { return completions_[k]; }
+    const mpz_class& Outcomes(int k) const { return outcomes_[k]; }
 
   private:
     static long Factorial(int n) { return n <= 1 ? 1 : n * Factorial(n - 1); }
@@ -255,6 +259,126 @@ TEST(TieRules, ExactRationalPlayOfSmallStatesGivesTheEnginesValuesChoicesAndVari
     }
     EXPECT_GT(states, Sanitized ? 10 : 80);
     EXPECT_GT(nearTies, 0) << "no exact tie with differing bits: the rule was not exercised";
+}
+
+// ---- Exact distributions --------------------------------------------------------------------
+// The final score distribution from a point of a game, in rational arithmetic, following the
+// exact turns' choices roll by roll.
+using ExactDist = std::map<int, mpq_class>;
+
+class ExactDistributions {
+  public:
+    explicit ExactDistributions(ExactPlay& play) : play_(play) {}
+
+    ExactDist From(const GameState& g, int total, const TurnState& t) {
+        ExactDist out;
+        if (g.free == 0) {
+            out[total] = 1;
+            return out;
+        }
+        const auto T = play_.Turn(g);
+        std::map<int, mpq_class> m, q;   // roll index -> mass with l rolls left; scored mass
+        std::map<int, mpq_class> kept;   // bag -> mass
+        int l = t.rollsLeft;
+        if (t.phase == ToChoose) {
+            m[t.dice - NValueBag4Ranks] = 1;
+        } else {
+            kept[t.dice] = 1;
+            m = Complete(kept);
+            --l;
+        }
+        for (;;) {
+            kept.clear();
+            for (const auto& [i, p] : m) {
+                if (l > 0 && !T->scores[l][i])
+                    kept[T->keep[l][i]] += p;
+                else
+                    q[i] += p;
+            }
+            if (l == 0 || kept.empty()) break;
+            m = Complete(kept);
+            --l;
+        }
+        for (const auto& [i, p] : q) {
+            GameState next;
+            ScoreCard delta;
+            const int pts = Score(g, ValueBagRank(NValueBag4Ranks + i), T->cat[i], next, delta);
+            for (const auto& [s, pr] : Rest(next)) out[total + pts + s] += p * pr;
+        }
+        return out;
+    }
+
+  private:
+    const ExactDist& Rest(const GameState& g) {
+        const int idx = Index(g);
+        if (auto it = rest_.find(idx); it != rest_.end()) return it->second;
+        return rest_[idx] = From(g, 0, InitialTurnState);
+    }
+    std::map<int, mpq_class> Complete(const std::map<int, mpq_class>& kept) const {
+        std::map<int, mpq_class> m;
+        for (const auto& [k, p] : kept)
+            for (const auto& [i, count] : play_.Completions(k))
+                m[i] += p * mpq_class(mpz_class(count), play_.Outcomes(k));
+        return m;
+    }
+
+    ExactPlay& play_;
+    std::map<int, ExactDist> rest_;
+};
+
+// Largest difference between the engine's distribution and the exact one.
+double MaxDifference(const ScoreDistribution& d, const ExactDist& exact) {
+    double worst = 0.0;
+    for (int s = 0; s < NFinalScores; ++s) {
+        const auto it = exact.find(s);
+        const double e = it == exact.end() ? 0.0 : it->second.get_d();
+        worst = std::max(worst, std::fabs(d[std::size_t(s)] - e));
+    }
+    for (const auto& [s, p] : exact) EXPECT_TRUE(s >= 0 && s <= MaxPoints);
+    return worst;
+}
+
+TEST(TieRules, DistributionsFromAnyPointOfSmallStatesAreTheExactOnes) {
+    const GameStateTable& E = OptimalTable();
+    ExactPlay play;
+    ExactDistributions exact(play);
+    std::vector<GameState> states = {State({Chance}, 0, true), State({Twos}, 4, false),
+                                      State({Fives, SmallStraight}, 20, false),
+                                      State({FullHouse, SmallStraight, LargeStraight}, 0, true)};
+    if (!Sanitized) states.push_back(State({Sixes, QuintorCat, Chance}, 18, false));
+    int points = 0;
+    for (const GameState& g : states) {
+        const std::string where = GameStateToString(g);
+        std::vector<TurnState> turns = {InitialTurnState};
+        // Rolls to choose from at every level, and kept bags about to be rolled: a pair, three
+        // of a kind, a straight's start, nothing kept, all five kept.
+        for (const int r : {NValueBag4Ranks, NValueBag4Ranks + 57, NValueBag5Ranks - 1})
+            for (int l = 0; l < NLevels; ++l) turns.push_back({std::uint8_t(l), ToChoose, ValueBagRank(r)});
+        for (const int k : {0, 8, 30, 100, 300})
+            for (int l = 1; l < NLevels; ++l) turns.push_back({std::uint8_t(l), ToRoll, ValueBagRank(k)});
+        for (const TurnState& t : turns) {
+            const int total = 123;
+            const ScoreDistribution d = DistributionFrom(E, g, total, t, 2);
+            const ExactDist x = exact.From(g, total, t);
+            EXPECT_LT(MaxDifference(d, x), 1e-14)
+                << where << " l=" << int(t.rollsLeft) << " phase=" << int(t.phase) << " dice=" << t.dice;
+            ++points;
+        }
+        // Every option's chance to reach targets below, at and above the mean.
+        const TurnState roll{1, ToChoose, ValueBagRank(NValueBag4Ranks + 57)};
+        const int mean = 123 + int(E[Index(g)]);
+        for (const int target : {mean - 20, mean, mean + 25}) {
+            const TargetChances c = ChancesToReach(E, g, 123, roll, target, 2);
+            ASSERT_EQ(c.options.size(), c.chance.size());
+            for (std::size_t o = 0; o < c.options.size(); ++o) {
+                mpq_class reach = 0;
+                for (const auto& [s, p] : exact.From(c.options[o].game, c.options[o].total, c.options[o].turn))
+                    if (s >= target) reach += p;
+                EXPECT_NEAR(c.chance[o], reach.get_d(), 1e-14) << where << " option " << o;
+            }
+        }
+    }
+    EXPECT_GT(points, 80);
 }
 
 // ---- The whole variance table by plain loops -------------------------------------------------
