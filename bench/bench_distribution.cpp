@@ -41,6 +41,36 @@ void BM_ComputeScoreDistribution(benchmark::State& state) {
 BENCHMARK(BM_ComputeScoreDistribution)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Iterations(2);
 
+// The chance to reach a target from every option of a point, two threads. arg = the turn:
+// 1 is the first roll of a game (a roll of 1 1 2 3 5 with two rolls left), 0 the start of a game
+// (its 252 outcomes); 5 a roll at the start of the fifth turn, 8 free categories left.
+void BM_ChancesToReachEveryOption(benchmark::State& state) {
+    const GameStateTable& t = Table();
+    GameState g = InitialGameState;
+    TurnState turn{2, ToChoose, ValueBagRank(NValueBag4Ranks + 40)};
+    int total = 0, target = 300;
+    if (state.range(0) == 0) turn = InitialTurnState;
+    if (state.range(0) == 5) {
+        // Aces, Sixes, Three of a Kind, Full House and Chance scored.
+        g.free = 8191 & ~((1u << Aces) | (1u << Sixes) | (1u << ThreeOfAKind) | (1u << FullHouse) | (1u << Chance));
+        g.need = 63 - 3 - 24;
+        total = 3 + 24 + 22 + 25 + 23;
+        target = 260;
+    }
+    TargetChances c;
+    for (auto _ : state) {
+        c = ChancesToReach(t, g, total, turn, target, 2);
+        benchmark::DoNotOptimize(c.chance.data());
+    }
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    state.counters["peak_MB"] = double(u.ru_maxrss) / 1024.0;
+    state.counters["options"] = double(c.options.size());
+    state.counters["chance"] = c.point;
+}
+BENCHMARK(BM_ChancesToReachEveryOption)->Arg(1)->Arg(0)->Arg(5)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(1);
+
 // The luck of every roll, the loss of every choice and the split of a complete game, with both
 // tables loaded (the choice lists carry standard deviations).
 void BM_LuckAndSkillOfAGame(benchmark::State& state) {

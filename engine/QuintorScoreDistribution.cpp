@@ -407,15 +407,67 @@ std::vector<PointOption> PointOptions(const GameState& g, int total, const TurnS
 
 TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, int total,
                              const TurnState& t, int target, int threads) {
-    // Every final score reaches a target of 0 or less, none one above the most there is.
-    const auto reach = [&](const ScoreDistribution& d) {
-        return target <= 0 ? 1.0 : target > MaxPoints ? 0.0 : ChanceToReach(d, target);
-    };
+    if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
+        throw RangeError("ChancesToReach: the expected-score table is not complete");
     TargetChances r;
     r.options = PointOptions(g, total, t);
-    r.point = reach(DistributionFrom(table, g, total, t, threads));
-    for (const PointOption& op : r.options)
-        r.chance.push_back(reach(DistributionFrom(table, op.game, op.total, op.turn, threads)));
+    if (g.free == 0) {
+        r.point = total >= target ? 1.0 : 0.0;
+        return r;
+    }
+    threads = kernel::ThreadCount(threads);
+    // Every option's distribution mixes the same few: the points still to come from each state
+    // this turn can end in, shifted by what the turn scores. Each is computed once.
+    std::map<std::int32_t, ScoreDistribution> rest;
+    const auto ending = [&](int i, Category c) {
+        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
+        const std::int32_t idx = GameStateIndex(o.next);
+        auto it = rest.find(idx);
+        if (it == rest.end()) {
+            ScoreDistribution d(NFinalScores, 0.0);
+            if (o.next.free == 0)
+                d[0] = 1.0;
+            else
+                d = ComputeScoreDistribution(table, threads, {}, o.next);
+            it = rest.emplace(idx, std::move(d)).first;
+        }
+        double sum = 0.0;
+        for (int s = MaxPoints; s >= std::max(0, target - total - o.points); --s) sum += it->second[std::size_t(s)];
+        return sum;
+    };
+    kernel::TurnTables T;
+    kernel::ComputeTurnTables(table, g, kernel::Reducer::Expected, true, T);
+    // V[l][i]: the chance from roll i with l rolls left; K[l][k]: from kept dice k, l rolls left.
+    std::array<std::array<double, NRolls>, NRollsPerTurn> V;
+    std::array<std::array<double, NValueBag5Ranks>, NRollsPerTurn + 1> K;
+    const auto keeper = [&](int l, int k) {
+        double sum = 0.0;
+        const IndexRange rg = CompletionRanges[std::size_t(k)];
+        for (int c = rg.first; c <= rg.last; ++c)
+            sum += CompletionTbl[std::size_t(c)].prob * V[std::size_t(l - 1)][std::size_t(CompletionTbl[std::size_t(c)].vbr - NValueBag4Ranks)];
+        return sum;
+    };
+    for (int i = 0; i < NRolls; ++i) V[0][std::size_t(i)] = ending(i, T.cat[std::size_t(i)]);
+    for (int l = 1; l < NRollsPerTurn; ++l) {
+        for (int k = 0; k < NValueBag5Ranks; ++k) K[std::size_t(l)][std::size_t(k)] = keeper(l, k);
+        for (int i = 0; i < NRolls; ++i)
+            V[std::size_t(l)][std::size_t(i)] =
+                KeepRatherThanScore(T.R[0][std::size_t(i)], T.R[std::size_t(l)][std::size_t(i)])
+                    ? K[std::size_t(l)][T.keep[std::size_t(l)][std::size_t(i)]]
+                    : V[0][std::size_t(i)];
+    }
+    K[NRollsPerTurn][0] = keeper(NRollsPerTurn, 0);
+    const std::size_t l = t.rollsLeft;
+    if (t.phase == ToChoose) {
+        const int i = t.dice - NValueBag4Ranks;
+        r.point = V[l][std::size_t(i)];
+        for (const PointOption& op : r.options)
+            r.chance.push_back(op.aspect == Scoring ? ending(i, op.category) : K[l][op.bag]);
+    } else {
+        r.point = K[l][t.dice];
+        for (const PointOption& op : r.options)
+            r.chance.push_back(V[l - 1][std::size_t(op.bag - NValueBag4Ranks)]);
+    }
     return r;
 }
 
