@@ -9,6 +9,7 @@
 #include "cli/CliCommon.h"
 #include "core/GeneralStuff.h"
 #include "play/QuintorLuckAndSkill.h"
+#include "play/QuintorStateAnalyzer.h"
 
 namespace quintor::cli {
 
@@ -98,23 +99,65 @@ namespace {
 struct DistributionOptions {
     LocationOption location;
     bool csv = false;
+    long long target = 0;
+    CLI::Option* targetOption = nullptr;
+    std::vector<std::string> state;
 };
+
+// P(final >= T) under the listing when a target is given.
+void PrintTarget(const DistributionOptions& o, const ScoreDistribution& d, std::ostream& out) {
+    if (Given(o.targetOption))
+        out << Format("P(final >= %d) = %.6f\n", int(o.target), ChanceToReach(d, int(o.target)));
+}
+
+// The distribution from a typed abstract state: its total and the optimal play of the rest of
+// the game.
+int RunStateDistribution(const DistributionOptions& o, Console& c) {
+    std::string text;
+    for (const auto& p : o.state) text += (text.empty() ? "" : " ") + p;
+    AbstractState state;
+    if (!ReadAbstractState(text, state)) {
+        c.out << Format("Error in Abstract Quintor State at position %d\n", state.pos) << state.text
+              << '\n' << Format("%*s", state.pos, "^") << '\n' << state.error << '\n';
+        return ExitUsage;
+    }
+    LoadExpectedTable(o.location);
+    GameState g = state.gameState;
+    if (InSet(g.free, QuintorCat)) g.chip = false;
+    const ScoreDistribution d =
+        DistributionFrom(OptimalStrategy->Cache->Table, g, int(state.total), state.turnState);
+    PrintDistribution(d, o.csv, c.out);
+    PrintTarget(o, d, c.out);
+    return ExitOk;
+}
 
 }  // namespace
 
 void AddDistributionCommand(CommandLine& line) {
     auto o = std::make_shared<DistributionOptions>();
     CLI::App* cmd = line.AddCommand(
-        nullptr, "distribution", "distribution [--location DIR] [--csv]",
+        nullptr, "distribution", "distribution [--location DIR] [--csv] [--target T] [STATE]",
         "The final score distribution of optimal play: mean, standard deviation,\n"
         "percentiles, chances of some scores and a histogram; --csv gives every score's\n"
-        "probability as score,probability lines instead.",
+        "probability as score,probability lines instead. From the start of a game, or from\n"
+        "the abstract state STATE (its total included).",
         [o](Console& c) {
+            if (!o->state.empty()) return RunStateDistribution(*o, c);
             LoadExpectedTable(o->location);
-            return RunDistribution(TableLocation(o->location), o->csv, c.out, c.err);
+            const std::string location = TableLocation(o->location);
+            RequireLocation(location);
+            const ScoreDistribution d = DistributionFor(location, c.err);
+            PrintDistribution(d, o->csv, c.out);
+            PrintTarget(*o, d, c.out);
+            return ExitOk;
         });
     AddLocationOption(cmd, o->location);
     AddFlag(cmd, "--csv", o->csv, "Write \"score,probability\" lines for every score 0..1575.");
+    o->targetOption = AddNumberOption(cmd, "--target", o->target, 0, MaxPoints, "T",
+                                      "Add the line \"P(final >= T) = ...\": the chance that the "
+                                      "final score reaches T.");
+    AddOperands(cmd, "STATE", o->state,
+                "The abstract state to start from, as for advise; none: the start of a game.");
 }
 
 }  // namespace quintor::cli

@@ -208,7 +208,9 @@ Layer NextLayer(const GameStateTable& table, const Layer& from, int threads,
     }
     std::size_t size = 0;
     for (Reached& r : to.states) {
-        Check(r.lo >= 0 && r.hi <= MaxPoints, "NextLayer", "0 <= score so far <= 1575");
+        // Only a point given with a total no game can have gets here.
+        if (r.lo < 0 || r.hi > MaxPoints)
+            throw RangeError("the total is more than a game with these free categories can have");
         r.offset = size;
         size += std::size_t(r.hi - r.lo + 1);
     }
@@ -300,7 +302,8 @@ ScoreDistribution DistributionFrom(const GameStateTable& table, const GameState&
         const ScoreDistribution rest = ComputeScoreDistribution(table, threads, {}, g);
         for (int s = 0; s + total <= MaxPoints; ++s) d[std::size_t(s + total)] = rest[std::size_t(s)];
         for (int s = MaxPoints - total + 1; s <= MaxPoints; ++s)
-            Check(rest[std::size_t(s)] == 0.0, "DistributionFrom", "total + rest <= 1575");
+            if (rest[std::size_t(s)] != 0.0)
+                throw RangeError("the total is more than a game with these free categories can have");
         return d;
     }
     threads = kernel::ThreadCount(threads);
@@ -350,7 +353,8 @@ ScoreDistribution DistributionFrom(const GameStateTable& table, const GameState&
     Layer layer;
     for (const auto& [state, dist] : after) {
         Reached r{state, dist.begin()->first, dist.rbegin()->first, layer.pool.size()};
-        Check(r.hi <= MaxPoints, "DistributionFrom", "total <= 1575");
+        if (r.hi > MaxPoints)
+            throw RangeError("the total is more than a game with these free categories can have");
         layer.pool.resize(layer.pool.size() + std::size_t(r.hi - r.lo + 1), 0.0);
         for (const auto& [s, p] : dist) layer.pool[r.offset + std::size_t(s - r.lo)] = p;
         layer.states.push_back(r);

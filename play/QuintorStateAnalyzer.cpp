@@ -1,7 +1,7 @@
 #include "play/QuintorStateAnalyzer.h"
 
-
 #include "core/GeneralStuff.h"
+#include "engine/QuintorScoreDistribution.h"
 
 namespace quintor {
 
@@ -188,6 +188,66 @@ void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueL
         if (entry.sd >= 0.0) line += Format(" +/- %1.0f", entry.sd);
         lines.push_back(std::move(line));
     }
+}
+
+std::vector<double> EListChances(const EList& list, const GameState& g, int total, int target) {
+    Check(OptimalStrategy != nullptr && OptimalStrategy->Cache != nullptr, "EListChances",
+          "OptimalStrategy^.Cache <> nil");
+    std::vector<double> out;
+    if (GameOver(g)) return out;
+    const TargetChances c =
+        ChancesToReach(OptimalStrategy->Cache->Table, g, total, list.turnState, target);
+    for (int e = 0; e < list.len; ++e) {
+        const Event& ev = list.entry[std::size_t(e)].event;
+        double chance = -1.0;
+        for (std::size_t o = 0; o < c.options.size(); ++o) {
+            const PointOption& op = c.options[o];
+            const bool same =
+                op.aspect == ev.aspect &&
+                (ev.aspect == Scoring   ? op.category == ev.category
+                 : ev.aspect == Keeping ? op.bag == ev.arg
+                                        : op.bag == ValueListTbl[ev.arg].vbr);
+            if (same) chance = c.chance[o];
+        }
+        Check(chance >= 0.0, "EListChances", "every listed option is an option of the point");
+        out.push_back(chance);
+    }
+    return out;
+}
+
+void AppendChances(std::vector<std::string>& lines, const EList& list, const ValueList& dice,
+                   const std::vector<double>& chances, int target) {
+    if (chances.size() != std::size_t(list.len) || list.len == 0 ||
+        lines.size() < std::size_t(list.len))
+        return;
+    const std::size_t first = lines.size() - std::size_t(list.len);
+    std::size_t best = 0;
+    for (std::size_t e = 0; e < chances.size(); ++e) {
+        lines[first + e] += Format(" %6.2f%%", 100.0 * chances[e]);
+        // A chance a hair above the first's is the same chance.
+        if (chances[e] > chances[best] + TieTolerance) best = e;
+    }
+    if (best != 0)
+        lines.push_back(Format("Best chance to reach %d: ", target) +
+                        TrimStr(EventToOptionText(list.entry[best].event, dice)));
+}
+
+bool AdviseWithTarget(std::vector<std::string>& lines, std::string_view text, int target) {
+    if (!Advise(lines, text, OptimalStrategy)) return false;
+    AbstractState state;
+    ReadAbstractState(text, state);
+    GameState gs = state.gameState;
+    if (InSet(gs.free, QuintorCat)) gs.chip = false;
+    EList list;
+    if (GameOver(gs))
+        return true;
+    if (state.turnState.phase == ToRoll)
+        ListRollOutcomes(list, OptimalStrategy, gs, state.total, state.turnState);
+    else
+        ListChoiceOptions(list, OptimalStrategy, gs, state.total, state.turnState);
+    SortEList(list);
+    AppendChances(lines, list, state.dice, EListChances(list, gs, state.total, target), target);
+    return true;
 }
 
 bool Advise(std::vector<std::string>& lines, std::string_view text, QuintorStrategyState* S) {

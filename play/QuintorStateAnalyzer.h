@@ -57,4 +57,14 @@ void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueL
 bool Advise(std::vector<std::string>& lines, std::string_view text,
             QuintorStrategyState* S = nullptr);
 
+// The chance (0..1) of reaching target under optimal play after each entry of list (a listing of
+// the point g, total, list.turnState), from the optimal strategy's complete table.
+std::vector<double> EListChances(const EList& list, const GameState& g, int total, int target);
+// Appends Format(" %6.2f%%", 100 x chance) to the option lines (the last list.len lines), and
+// under them "Best chance to reach T: <option>" when the best chance is not the first option's.
+void AppendChances(std::vector<std::string>& lines, const EList& list, const ValueList& dice,
+                   const std::vector<double>& chances, int target);
+// Advise with a target: the same listing, every option line with its chance to reach target.
+bool AdviseWithTarget(std::vector<std::string>& lines, std::string_view text, int target);
+
 }  // namespace quintor

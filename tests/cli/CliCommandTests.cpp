@@ -19,7 +19,7 @@ TEST(CliCommands, RulesAsInTheRunLogVersionAndHelp) {
     EXPECT_TRUE(version.rc == ExitOk && version.out == "1.2.1 beta\n" && help.rc == ExitOk) << version.out;
     for (const char* usage : {"rules", "tables create [--location DIR] [--expected | --variance] [--threads N]",
                               "tables info [--location DIR]", "evaluate [--location DIR] --strategy optimal|simple|minscore",
-                              "advise [--location DIR] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
+                              "advise [--location DIR] [--target T] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
                               "--version", "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
         EXPECT_TRUE(Contains(help.out, usage)) << usage;
 }
@@ -34,7 +34,7 @@ TEST(CliCommands, EveryCommandHasItsOwnHelp) {
          {"--location DIR ", "--expected ", "--variance ", "--threads N "}},
         {{"tables", "info"}, "tables info [--location DIR]", {"--location DIR "}},
         {{"evaluate"}, "evaluate [--location DIR] --strategy optimal|simple|minscore", {"--location DIR ", "--strategy NAME "}},
-        {{"advise"}, "advise [--location DIR] STATE", {"--location DIR ", "STATE "}},
+        {{"advise"}, "advise [--location DIR] [--target T] STATE", {"--location DIR ", "--target T ", "STATE "}},
         {{"play"}, "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
          {"--location DIR ", "--dice SOURCE ", "--seed N ", "--save FILE "}}};
     for (const auto& c : commands) {

@@ -64,6 +64,64 @@ TEST(CliDistribution, SummaryAndCsvOfTheDistributionThatTablesCreateLeft) {
     EXPECT_EQ(RunCli({"distribution", "--cvs"}).rc, ExitUsage);
 }
 
+// From a typed state, with a target; advise with a target ends every option with its chance.
+TEST(CliDistribution, TargetsFromTypedStatesInDistributionAndAdvise) {
+    const SharedTables& t = Tables();
+    const ScoreDistribution d = FileDistribution(t.location);
+    const RunResult start = RunCli({"distribution", "--location", t.location, "--target", "300"});
+    ASSERT_EQ(start.rc, ExitOk) << start.err;
+    EXPECT_TRUE(Contains(start.out, Format("\nP(final >= 300) = %.6f\n", ChanceToReach(d, 300)))) << start.out;
+
+    // Three free boxes, 200 so far: the engine's own distribution from that point, as printed.
+    const std::string state = "1TC;0-  200  ;3";
+    const RunResult r = RunCli({"distribution", "--location", t.location, "--target", "250", state});
+    ASSERT_EQ(r.rc, ExitOk) << r.err;
+    GameState g;
+    g.free = CategorySet((1u << Aces) | (1u << ThreeOfAKind) | (1u << Chance));
+    const ScoreDistribution from =
+        DistributionFrom(OptimalStrategy->Cache->Table, g, 200, InitialTurnState);
+    EXPECT_NEAR(DistributionMean(from), 200 + OptimalStrategy->Cache->Table[std::size_t(GameStateIndex(g))], 1e-9);
+    EXPECT_TRUE(Contains(r.out, Format("Mean               = %.5f\n", DistributionMean(from)))) << r.out;
+    EXPECT_TRUE(Contains(r.out, Format("P(final >= 250) = %.6f\n", ChanceToReach(from, 250)))) << r.out;
+    EXPECT_GT(ChanceToReach(from, 250), 0.0);
+    const RunResult done = RunCli({"distribution", "--location", t.location, "--target", "201", ";0-  200  ;3"});
+    EXPECT_TRUE(Contains(done.out, "Mean               = 200.00000\n") &&
+                Contains(done.out, "P(final >= 201) = 0.000000\n")) << done.out << done.err;
+    EXPECT_EQ(RunCli({"distribution", "--location", t.location, "--target", "1576"}).rc, ExitUsage);
+    EXPECT_EQ(RunCli({"distribution", "--location", t.location, "1TC;0- 20x ;3"}).rc, ExitUsage);
+    const RunResult tooMuch = RunCli({"distribution", "--location", t.location, "C;0- 1570 ;3"});
+    EXPECT_NE(tooMuch.rc, ExitOk);
+    EXPECT_TRUE(Contains(tooMuch.err, "total")) << tooMuch.err;
+
+    // advise: the plain lines, each followed by its chance; the chosen option's is the point's.
+    const std::string roll = "1TC;0-  200  11235;1";
+    const RunResult plain = RunCli({"advise", "--location", t.location, roll});
+    const RunResult target = RunCli({"advise", "--location", t.location, "--target", "250", roll});
+    ASSERT_EQ(target.rc, ExitOk) << target.err;
+    std::istringstream a(plain.out), b(target.out);
+    std::string la, lb;
+    int options = 0;
+    while (std::getline(a, la) && std::getline(b, lb)) {
+        if (options++ == 0) {
+            EXPECT_EQ(la, lb);
+            continue;
+        }
+        ASSERT_EQ(lb.substr(0, la.size()), la);
+        ASSERT_EQ(lb.size(), la.size() + 8) << lb;
+        EXPECT_EQ(lb.back(), '%');
+    }
+    EXPECT_GT(options, 10);
+    // The first line is the chosen option: its chance is that of the roll itself.
+    ValueBag dice;
+    for (int v : {1, 1, 2, 3, 5}) ++dice.cnt[std::size_t(v - 1)];
+    const ScoreDistribution atRoll = DistributionFrom(OptimalStrategy->Cache->Table, g, 200,
+                                                      {1, ToChoose, RankFromValueBag(dice)});
+    std::istringstream c(target.out);
+    std::getline(c, la);
+    std::getline(c, la);
+    EXPECT_EQ(la.substr(la.size() - 8), Format(" %6.2f%%", 100.0 * ChanceToReach(atRoll, 250))) << la;
+}
+
 TEST(CliDistribution, PlayEndsWithTheLuckAndSkillBlock) {
     const SharedTables& t = Tables();
     // The whole game of the play tests, one turn a line, scoring 310.
