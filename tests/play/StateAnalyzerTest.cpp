@@ -62,6 +62,17 @@ TEST(StateAnalyzer, OptionListingsAndAdvice) {
     const std::string turn = "  turn state: " + TurnStateToString(ts, true, true);
     EXPECT_EQ(header, (std::vector<std::string>{"List of expected final scores for 3 events in",
                                                 "  game state: 123456TFHSLQC;63-", turn, "", rows[0], rows[1], rows[2]}));
+    // Chances: appended to the option lines only; the best named when it is not the first, a
+    // chance within the tie tolerance of the first's not counting as better.
+    std::vector<std::string> withChances = lines;
+    AppendChances(withChances, list, typed, {0.25, 0.5, 0.5}, 300);
+    EXPECT_EQ(withChances, (std::vector<std::string>{"3 options", std::string(rows[0]) + "  25.00%",
+                                                     std::string(rows[1]) + "  50.00%", std::string(rows[2]) + "  50.00%",
+                                                     "Best chance to reach 300: Keeping 2 _ 2 _ _"}));
+    withChances = lines;
+    AppendChances(withChances, list, typed, {1.0, 1.0 + 1e-12, 0.0}, 250);
+    EXPECT_EQ(withChances, (std::vector<std::string>{"3 options", std::string(rows[0]) + " 100.00%",
+                                                     std::string(rows[1]) + " 100.00%", std::string(rows[2]) + "   0.00%"}));
     const auto advise = [](const char* text, bool ok) {
         std::vector<std::string> out;
         EXPECT_EQ(Advise(out, text), ok) << text;
