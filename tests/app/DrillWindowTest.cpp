@@ -111,5 +111,38 @@ TEST(DrillWindow, ShowsTheDuePositionsTakesKeysAndButtonsListsAndStoresTheAnswer
     EXPECT_TRUE(w->Answered());
     HistoryDatabase db(file);
     EXPECT_EQ(db.DrillAnswers("").size(), 2u);
+
+    // On to a position with a roll left (the due ones, then those of optimal games): 1 ticks the
+    // first keep box and marks its die, 1 again clears it, and R keeps the ticked dice and rolls.
+    for (int i = 0; i < 40; ++i) {
+        w->NextClick();
+        ASSERT_TRUE(ReadAbstractState(w->Position(), st)) << w->Position();
+        if (st.turnState.rollsLeft > 0) break;
+        c = 0;
+        while (!InSet(st.gameState.free, c)) ++c;
+        Find<QPushButton>(w, "Category" + std::to_string(c))->click();
+    }
+    ASSERT_GT(st.turnState.rollsLeft, 0);
+    QTest::keyClick(w, Qt::Key_1);
+    QTest::keyClick(w, Qt::Key_2);
+    QTest::keyClick(w, Qt::Key_2);
+    EXPECT_TRUE(Find<QCheckBox>(w, "Keep1")->isChecked() && Find<TDieFace>(w, "Die1")->Kept());
+    EXPECT_FALSE(Find<QCheckBox>(w, "Keep2")->isChecked() || Find<TDieFace>(w, "Die2")->Kept());
+    const std::string keepPosition = w->Position();
+    const std::size_t before = db.DrillAnswers("").size();
+    QTest::keyClick(w, Qt::Key_R);
+    ASSERT_TRUE(w->Answered());
+    ValueBag kept;
+    AddToBag(kept, st.dice.val[0], 1);
+    Event keep;
+    keep.aspect = Keeping;
+    keep.arg = RankFromValueBag(kept);
+    EXPECT_EQ(w->Outcome().assessment.mine.event.aspect, Keeping);
+    EXPECT_EQ(w->Outcome().assessment.mine.event.arg, keep.arg);
+    EXPECT_EQ(Text(w, "VerdictLabel"), DrillVerdict(AnswerDrill(keepPosition, keep)));
+    const std::vector<DrillAnswer> all = db.DrillAnswers(keepPosition);
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back().answer, EventToString(keep, false, false));
+    EXPECT_EQ(db.DrillAnswers("").size(), before + 1);
     w->close();
 }
