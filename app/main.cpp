@@ -10,13 +10,18 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include <ctime>
+
 #include "app/Dialogs.h"
+#include "app/drillwindow.h"
 #include "app/TableSettings.h"
 #include "app/gamewidgets.h"
 #include "app/keyboard.h"
 #include "app/settings.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
+#include "history/QuintorHistory.h"
+#include "play/PseudoRandomGenerator.h"
 #include "play/QuintorTutor.h"
 
 using namespace quintor;
@@ -90,6 +95,8 @@ void TMainForm::CreateActions() {
         a->setData(TutorThresholds[i]);
     }
     TutorWarn2->setChecked(true);
+    Drills1 = MakeAction(this, "Drills1", "&Drills...");
+    Drills1->setToolTip("Positions you got wrong come back until you get them right");
 
     // The data of a dice item is the number of the dice source it selects.
     DiceGroup = new QActionGroup(this);
@@ -129,6 +136,8 @@ void TMainForm::CreateMenus() {
     Game1->addSeparator();
     Game1->addAction(Tutor1);
     Game1->addActions(TutorWarnGroup->actions());
+    Game1->addSeparator();
+    Game1->addAction(Drills1);
     Dice1 = add("Dice1", "&Dice");
     Dice1->addActions(DiceGroup->actions());
     Advisor1 = add("Advisor1", "&Advisor");
@@ -179,6 +188,7 @@ void TMainForm::CreateConnections() {
     connect(TutorWarnGroup, &QActionGroup::triggered, this,
             [this](QAction* a) { TutorWarnClick(a); });
     connect(Keyboard1, &QAction::triggered, this, [this] { Keyboard1Click(); });
+    connect(Drills1, &QAction::triggered, this, [this] { Drills1Click(); });
 }
 
 void TMainForm::PlaceWindow() {
@@ -266,6 +276,19 @@ void TMainForm::DiceItemClick(QAction* item) {
 
 void TMainForm::NewWindow1Click() {
     OpenAdvisor();
+}
+
+TDrillForm* TMainForm::Drills1Click() {
+    std::string file;
+    try {
+        file = HistoryFilePath(GetExePath());
+    } catch (const IOError& e) {   // drills still work, from optimal games, without storing
+        LogFile() << e.what() << "\n";
+        Dialogs().ShowError(QString::fromStdString(e.what()));
+    }
+    auto* w = new TDrillForm(file, [] { return std::int64_t(std::time(nullptr)); }, ClockSeed());
+    w->show();
+    return w;
 }
 
 void TMainForm::Tutor1Click() {

@@ -17,6 +17,7 @@ class QActionGroup;
 class QMenu;
 class QPushButton;
 class TAdvisorForm;
+class TDrillForm;
 class TDiceSetForm;
 class TGameRecForm;
 class TKeyboardPlay;
@@ -50,6 +51,8 @@ public:
     void Tutor1Click();
     void TutorWarnClick(QAction* item);
     void Keyboard1Click();
+    // Opens a drill window and returns it.
+    TDrillForm* Drills1Click();
 
     QPushButton* NewGameButton = nullptr;
     QPushButton* HintsButton = nullptr;
@@ -65,6 +68,7 @@ public:
     QAction* TutorWarn1 = nullptr;        // "Warn at 0.01"
     QAction* TutorWarn2 = nullptr;        // "Warn at 1.0"
     QAction* TutorWarn3 = nullptr;        // "Warn at 5.0"
+    QAction* Drills1 = nullptr;           // "Drills...": opens a drill window
     QMenu* Dice1 = nullptr;
     QActionGroup* DiceGroup = nullptr;
     QAction* Fair1 = nullptr;

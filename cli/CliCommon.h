@@ -3,6 +3,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <istream>
+#include <ostream>
 #include <stdexcept>
 #include <streambuf>
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "cli/CliCommandLine.h"
+#include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
 #include "play/QuintorGameRecordings.h"
 
@@ -23,6 +26,28 @@ void AddEvaluateCommand(CommandLine& line);
 void AddAdviseCommand(CommandLine& line);
 void AddPlayCommand(CommandLine& line);
 void AddDistributionCommand(CommandLine& line);
+void AddDrillCommand(CommandLine& line);
+
+// The console of the dialogues (the User player reads its choices there) is a command's in and
+// out while it runs.
+class ConsoleGuard {
+public:
+    ConsoleGuard(std::istream& in, std::ostream& out) : in_(&ConsoleIn()), out_(&ConsoleOut()) {
+        SetConsole(&in, &out);
+        ClearLookAhead();
+    }
+    ~ConsoleGuard() {
+        ConsoleOut().flush();
+        SetConsole(in_, out_);
+        ClearLookAhead();
+    }
+    ConsoleGuard(const ConsoleGuard&) = delete;
+    ConsoleGuard& operator=(const ConsoleGuard&) = delete;
+
+private:
+    std::istream* in_;
+    std::ostream* out_;
+};
 
 // A condition the user has to fix (a missing table, an unusable location): message, exit 1.
 class CommandError : public std::runtime_error {

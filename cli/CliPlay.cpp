@@ -12,26 +12,6 @@ namespace quintor::cli {
 
 namespace {
 
-// The console of the dialogues is this command's in and out while it runs.
-class ConsoleGuard {
-public:
-    ConsoleGuard(std::istream& in, std::ostream& out) : in_(&ConsoleIn()), out_(&ConsoleOut()) {
-        SetConsole(&in, &out);
-        ClearLookAhead();
-    }
-    ~ConsoleGuard() {
-        ConsoleOut().flush();
-        SetConsole(in_, out_);
-        ClearLookAhead();
-    }
-    ConsoleGuard(const ConsoleGuard&) = delete;
-    ConsoleGuard& operator=(const ConsoleGuard&) = delete;
-
-private:
-    std::istream* in_;
-    std::ostream* out_;
-};
-
 struct PlayOptions {
     LocationOption location;
     std::string dice = "fair";

@@ -1,0 +1,212 @@
+#include "history/QuintorDrills.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/GeneralStuff.h"
+#include "engine/QuintorStateTables.h"
+#include "engine/QuintorStrategies.h"
+#include "history/HistoryInternals.h"
+#include "play/PseudoRandomGenerator.h"
+#include "play/QuintorGameSession.h"
+#include "play/QuintorStateAnalyzer.h"
+#include "play/QuintorTutor.h"
+
+namespace quintor {
+
+std::int64_t DrillBoxDelay(int box) {
+    if (box < 1 || box > NDrillBoxes) throw RangeError(Format("DrillBoxDelay: no box %d", box));
+    return box == 1 ? 0 : (std::int64_t(1) << (box - 2)) * SecondsPerDay;
+}
+
+namespace {
+
+bool DueBefore(const DrillItem& a, const DrillItem& b) {
+    if (a.due != b.due) return a.due < b.due;
+    if (a.loss != b.loss) return a.loss > b.loss;
+    return a.position < b.position;
+}
+
+// The position read for a drill: after a roll, with something left to choose.
+struct DrillPosition {
+    AbstractState state;
+    GameState gs;
+};
+
+DrillPosition ReadDrillPosition(const std::string& position) {
+    DrillPosition p;
+    if (!ReadAbstractState(position, p.state))
+        throw RangeError("not a position: \"" + position + "\": " + p.state.error);
+    p.gs = p.state.gameState;
+    // As the advisor does: a chip beside a free Quintor box changes nothing.
+    if (InSet(p.gs.free, QuintorCat)) p.gs.chip = false;
+    if (GameOver(p.gs) || p.state.turnState.phase != ToChoose)
+        throw RangeError("not a position after a roll: \"" + position + "\"");
+    return p;
+}
+
+}  // namespace
+
+std::vector<DrillItem> DrillSchedule(HistoryDatabase& db, HistoryResult* result) {
+    std::vector<DrillItem> items;
+    HistoryResult r = db.Open();
+    if (result) *result = r;
+    if (!r.ok) return items;
+    std::map<std::string, std::size_t> byPosition;
+    try {
+        HistoryDatabase::Impl& h = *db.Internals();
+        // Prepared here rather than with the others: only drills need it, and rarely.
+        SqliteStmt mistakes{h.db,
+            "SELECT c.position, max(c.loss), min(g.ended) FROM choices c JOIN games g ON g.id = c.game"
+            " WHERE c.loss >= ?1 GROUP BY c.position"};
+        mistakes.Bind(1, DrillMistakeLoss);
+        while (mistakes.Step()) {
+            DrillItem item;
+            item.position = mistakes.Text(0);
+            item.loss = mistakes.Real(1);
+            item.due = mistakes.Int(2);
+            byPosition[item.position] = items.size();
+            items.push_back(std::move(item));
+        }
+    } catch (const std::exception& e) {
+        const HistoryResult f = db.Fault(e, "reading the drill positions");
+        if (result) *result = f;
+        return {};
+    }
+    HistoryResult answersResult;
+    const std::vector<DrillAnswer> answers = db.DrillAnswers("", &answersResult);
+    if (!answersResult.ok) {
+        if (result) *result = answersResult;
+        return {};
+    }
+    for (const DrillAnswer& a : answers) {   // oldest first
+        const auto it = byPosition.find(a.position);
+        if (it == byPosition.end()) continue;   // a fallback position: not the player's own
+        DrillItem& item = items[it->second];
+        ++item.answers;
+        item.box = a.loss < DrillRightLoss ? std::min(item.box + 1, NDrillBoxes) : 1;
+        item.due = a.answered + DrillBoxDelay(item.box);
+    }
+    std::sort(items.begin(), items.end(), DueBefore);
+    return items;
+}
+
+std::vector<DrillItem> DueDrills(const std::vector<DrillItem>& schedule, std::int64_t now) {
+    std::vector<DrillItem> due;
+    for (const DrillItem& item : schedule)
+        if (item.due <= now) due.push_back(item);
+    std::sort(due.begin(), due.end(), DueBefore);
+    return due;
+}
+
+std::vector<std::string> FallbackDrillPositions(std::uint32_t seed, int count, QuintorStrategyState* S) {
+    if (S == nullptr) S = OptimalStrategy;
+    std::vector<std::string> positions;
+    std::set<std::string> seen;
+    SeedGenerator(seed);
+    // A game has at most 39 choices; so many games without a position would mean none exists.
+    for (int game = 0; int(positions.size()) < count && game < 50 + 4 * count; ++game) {
+        GameSession s;
+        NewGameSession(s);
+        while (s.phase != gpGameOver && int(positions.size()) < count) {
+            SessionRoll(s, FairDice());
+            EList list;
+            ListChoiceOptions(list, S, s.gameState, SessionTotal(s), s.turnState);
+            SortEList(list);
+            if (list.len >= 2 && list.entry[0].expected - list.entry[1].expected >= DrillFallbackGap) {
+                std::string p = SessionAbstractState(s);
+                if (seen.insert(p).second) positions.push_back(std::move(p));
+            }
+            Event choice;
+            ChooseEvent(S, s.gameState, s.turnState, SessionTotal(s), choice, false);
+            if (choice.aspect == Keeping)
+                SessionKeep(s, choice.arg);
+            else
+                SessionScore(s, choice.category);
+        }
+    }
+    return positions;
+}
+
+DrillOutcome AnswerDrill(const std::string& position, const Event& choice, QuintorStrategyState* S) {
+    if (S == nullptr) S = OptimalStrategy;
+    const DrillPosition p = ReadDrillPosition(position);
+    EList list;
+    ListChoiceOptions(list, S, p.gs, p.state.total, p.state.turnState);
+    SortEList(list);
+    const int mine = FindEvent(list, choice);   // RangeError for a choice that is not there
+    DrillOutcome o;
+    o.position = position;
+    o.assessment = AssessChoice(S, p.gs, p.state.total, p.state.turnState, choice);
+    o.right = o.assessment.loss < DrillRightLoss;
+    WriteEList(o.listing, list, p.state.dice, false);
+    o.listing[std::size_t(mine) + 1] += DrillChoiceMark;   // after the "N options" line
+    return o;
+}
+
+std::string DrillVerdict(const DrillOutcome& o) {
+    const ChoiceAssessment& a = o.assessment;
+    if (o.right)
+        return a.identical ? "Right: that is the best choice." : "Right: that is as good as the best choice.";
+    return Format("Loss: %.2f points against %s (%.2f).", a.loss, ChoiceText(a.best.event).c_str(),
+                  a.best.expected);
+}
+
+HistoryResult StoreDrillOutcome(HistoryDatabase& db, const DrillOutcome& o, std::int64_t now) {
+    DrillAnswer a;
+    a.answered = now;
+    a.position = o.position;
+    a.answer = EventToString(o.assessment.mine.event, false, false);
+    a.best = EventToString(o.assessment.best.event, false, false);
+    a.loss = o.assessment.loss;
+    return db.StoreDrillAnswer(a);
+}
+
+DrillRecord ReadDrillRecord(HistoryDatabase& db, std::int64_t now, HistoryResult* result) {
+    DrillRecord rec;
+    HistoryResult r;
+    const std::vector<DrillAnswer> answers = db.DrillAnswers("", &r);
+    if (!r.ok) {
+        if (result) *result = r;
+        return rec;
+    }
+    rec.answers = int(answers.size());
+    for (const DrillAnswer& a : answers)
+        if (a.loss < DrillRightLoss) ++rec.right;
+    rec.rightShare = rec.answers > 0 ? double(rec.right) / rec.answers : 0.0;
+    const std::vector<DrillItem> schedule = DrillSchedule(db, &r);
+    if (result) *result = r;
+    rec.positions = int(schedule.size());
+    rec.due = int(DueDrills(schedule, now).size());
+    return rec;
+}
+
+std::string DrillRun::Next(std::int64_t now, bool* fromHistory) {
+    if (db_ != nullptr) {
+        const std::vector<DrillItem> due = DueDrills(DrillSchedule(*db_, &last_), now);
+        for (const DrillItem& item : due) {
+            if (asked_.count(item.position) != 0) continue;
+            try {
+                ReadDrillPosition(item.position);
+            } catch (const RangeError&) {
+                continue;   // a position no drill can be made of is skipped, not fatal
+            }
+            asked_.insert(item.position);
+            if (fromHistory) *fromHistory = true;
+            return item.position;
+        }
+    }
+    if (fromHistory) *fromHistory = false;
+    for (int round = 0; round < 2; ++round) {
+        while (nextFallback_ < fallback_.size()) {
+            const std::string& p = fallback_[nextFallback_++];
+            if (asked_.insert(p).second) return p;
+        }
+        // Twenty more positions from the next games of the seed's sequence.
+        fallback_ = FallbackDrillPositions(seed_++, 20);
+        nextFallback_ = 0;
+    }
+    return "";
+}
+
+}  // namespace quintor
