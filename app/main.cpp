@@ -326,6 +326,7 @@ void TMainForm::closeEvent(QCloseEvent* ev) {
             ev->ignore();
             return;
         }
+        if (session.phase == gpGameInProgress) StoreGameInHistory();   // an aborted game too
     }
     ev->accept();
     emit Closed();

@@ -1,11 +1,31 @@
 #include "history/HistoryRecording.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "core/GeneralStuff.h"
 #include "play/QuintorStateAnalyzer.h"
 
 namespace quintor {
+
+const char* DiceSourceWord(DiceDevilKind kind) {
+    static const char* const words[NDiceDevilKinds] = {"user",  "fair",  "perlist", "perbag",
+                                                       "demon", "angel", "special", "stuckat"};
+    return words[CheckRange(int(kind), 0, NDiceDevilKinds - 1, "dice source")];
+}
+
+HistoryResult StorePlayedGame(HistoryDatabase& db, const GameRecording& rec, QuintorStrategyState* S,
+                              const ScoreDistribution& d, const std::string& diceSource,
+                              std::int64_t started, std::int64_t ended) {
+    try {
+        const LuckAndSkill a = AnalyseLuckAndSkill(rec, S);
+        return db.StoreGame(HistoryGameFromRecording(rec, a, d, diceSource, started, std::max(started, ended)));
+    } catch (const std::exception& e) {
+        HistoryResult r{false, std::string("The game could not be stored in the history: ") + e.what(), true};
+        LogFile() << "History: " << r.message << '\n';
+        return r;
+    }
+}
 
 int RecordedOptionCount(const GameRecordingEntry& r) {
     int n = CategorySetSize(r.gameState.free);

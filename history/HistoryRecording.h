@@ -6,6 +6,7 @@
 #include <string>
 
 #include "history/QuintorHistory.h"
+#include "play/DiceDevils.h"
 #include "play/QuintorLuckAndSkill.h"
 
 namespace quintor {
@@ -17,6 +18,16 @@ namespace quintor {
 HistoryGame HistoryGameFromRecording(const GameRecording& rec, const LuckAndSkill& a,
                                      const ScoreDistribution& d, const std::string& diceSource,
                                      std::int64_t started, std::int64_t ended);
+
+// The console word of a dice source, as the history stores it: "user", "fair", "perlist", ...
+const char* DiceSourceWord(DiceDevilKind kind);
+
+// What both programs call when a game ends or is aborted: analyses rec against S (the optimal
+// strategy, its table complete) and stores the game. Never throws: every fault, the analysis's
+// included, comes back as the result (the database logs its own; this logs the others).
+HistoryResult StorePlayedGame(HistoryDatabase& db, const GameRecording& rec, QuintorStrategyState* S,
+                              const ScoreDistribution& d, const std::string& diceSource,
+                              std::int64_t started, std::int64_t ended);
 
 // The options of the recorded position: the free categories, and the keepings while a roll is
 // left.
