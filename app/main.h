@@ -62,6 +62,7 @@ public:
     QMenu* Game1 = nullptr;
     QAction* NewGame1 = nullptr;
     QAction* Hints1 = nullptr;
+    QAction* Statistics1 = nullptr;       // Game > Statistics...: the history's statistics window
     QAction* Tutor1 = nullptr;            // the tutor: off by default, remembered
     QActionGroup* TutorWarnGroup = nullptr;
     QAction* TutorWarn1 = nullptr;        // "Warn at 0.01"

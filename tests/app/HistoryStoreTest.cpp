@@ -3,8 +3,12 @@
 #include <filesystem>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineSeries>
+#include <QListWidget>
 
 #include "AppTestSupport.h"
+#include "app/statistics.h"
 #include "history/HistoryStatistics.h"
 #include "play/QuintorLuckAndSkill.h"
 
@@ -91,3 +95,39 @@ TEST(HistoryStore, AnUnusableHistoryShowsItsFaultOnceAndPlayGoesOn) {
     EXPECT_NE(RunLog().find("History: "), std::string::npos);
 }
 
+TEST(HistoryStore, TheStatisticsWindowShowsTheStoredGames) {
+    Trainer t;
+    TMainForm& m = *t.main;
+    PlayWholeGame(t);
+    const LuckAndSkill a = AnalyseLuckAndSkill(m.Recording(), OptimalStrategy);
+    m.NewGameButton->click();
+    PlayTurn(t, Chance);
+    t.dialogs.ExpectAsk(true);
+    m.NewGameButton->click();
+
+    m.Statistics1->trigger();
+    TStatisticsForm* w = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<TStatisticsForm*>(top); s && s->isVisible()) w = s;
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->pos(), QPoint(TStatisticsForm::DesignedLeft, TStatisticsForm::DesignedTop));
+    // Fair dice first: one finished game in the charts, both games in the figures and the list.
+    EXPECT_EQ(w->DiceSourceBox->currentText(), "fair");
+    ASSERT_EQ(w->ScoreSeries->count(), 1);
+    EXPECT_EQ(w->ScoreSeries->at(0).y(), a.finalScore);
+    EXPECT_EQ(w->ScoreAverage->at(0).y(), a.finalScore);
+    ASSERT_EQ(w->LossSeries->count(), 1);
+    EXPECT_NEAR(w->LossSeries->at(0).y(), a.loss, 1e-9);
+    const std::string figures = w->Figures->toPlainText().toStdString();
+    EXPECT_NE(figures.find("(1 finished, 1 aborted)"), std::string::npos) << figures;
+    EXPECT_NE(figures.find("The costliest habits"), std::string::npos) << figures;
+    EXPECT_NE(figures.find(Format("Best final score               : %5d", a.finalScore)), std::string::npos) << figures;
+    EXPECT_EQ(w->GameList->count(), 2);
+    // Another source without games empties everything.
+    w->DiceSourceBox->addItem(QStringLiteral("demon"), QStringLiteral("demon"));
+    w->DiceSourceBox->setCurrentIndex(w->DiceSourceBox->count() - 1);
+    EXPECT_EQ(w->ScoreSeries->count(), 0);
+    EXPECT_EQ(w->GameList->count(), 0);
+    EXPECT_NE(w->Figures->toPlainText().toStdString().find("No games with "), std::string::npos);
+    w->close();
+}
