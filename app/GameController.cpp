@@ -5,17 +5,22 @@
 #include <QActionGroup>
 #include <QPushButton>
 
+#include <ctime>
+
 #include "app/Dialogs.h"
 #include "app/advisor.h"
 #include "app/diceset.h"
+#include "app/gameanalysis.h"
 #include "app/gamerecordings.h"
 #include "app/gamewidgets.h"
 #include "app/keyboard.h"
 #include "app/main.h"
 #include "app/scorecards.h"
+#include "app/settings.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStrategies.h"
+#include "history/HistoryRecording.h"
 #include "play/QuintorStateAnalyzer.h"
 #include "play/QuintorTutor.h"
 
@@ -69,6 +74,7 @@ void TMainForm::SetGamePhase(GamePhase phase) {
     switch (phase) {
     case gpGameNotStarted: {
         q::NewGameSession(session);
+        gameStored = false;
         auto handler = [this](q::Event e) { return HandleGameEvent(e); };
         diceSet->SetGameEventHandler(handler);
         scoreCard->SetGameEventHandler(handler);
@@ -79,6 +85,8 @@ void TMainForm::SetGamePhase(GamePhase phase) {
     case gpGameInProgress: {
         const QString hint = QStringLiteral("Abort and analyze current game");
         SetNewGameControls(QStringLiteral("Abort Game"), &hint, true);
+        gameStarted = std::time(nullptr);
+        gameDice = q::DiceSourceWord(diceSet->Source() ? diceSet->Source()->Kind : q::dkPerDice);
         if (currentRecWindow) currentRecWindow->ShowGameInProgress();
         break;
     }
@@ -90,6 +98,8 @@ void TMainForm::SetGamePhase(GamePhase phase) {
         // The user may have closed this game's window; its analysis gets a new one.
         if (!currentRecWindow) OpenRecordingWindow(false);
         currentRecWindow->ShowAnalysis(session.recording);
+        session.phase = phase;
+        StoreGameInHistory();
         if (q::GameOver(session.gameState)) Dialogs().Inform(QStringLiteral("Game Over!"));
         break;
     }
@@ -202,4 +212,32 @@ void TMainForm::SelectDice(QAction* item) {
 
 TGameRecForm* TMainForm::CurrentRecordingWindow() const {
     return currentRecWindow;
+}
+
+q::HistoryDatabase& TMainForm::History() {
+    if (!history) {
+        std::string path;
+        try {
+            path = q::HistoryFilePath(GetExePath());
+        } catch (const std::exception&) {
+            path = GetExePath() + "/" + q::HistoryFileName;   // its fault shows when storing
+        }
+        history = std::make_unique<q::HistoryDatabase>(path);
+    }
+    return *history;
+}
+
+void TMainForm::StoreGameInHistory() {
+    if (gameStored || session.phase == gpGameNotStarted) return;
+    gameStored = true;
+    // A finished game's percentile needs the distribution. Storing never starts its computation
+    // (the analysis window does): without its file the game is stored without a percentile.
+    const bool distributionThere =
+        q::FileExists(ReadTablesLocation() + "/" + q::DistributionFileName);
+    const q::ScoreDistribution* d =
+        q::GameOver(session.gameState) && distributionThere ? TDistributionSource::Instance().Get() : nullptr;
+    const q::HistoryResult r = q::StorePlayedGame(History(), session.recording, q::OptimalStrategy,
+                                                  d ? *d : q::ScoreDistribution{}, gameDice, gameStarted,
+                                                  std::time(nullptr));
+    if (r.show && !r.message.empty()) Dialogs().ShowError(QString::fromStdString(r.message));
 }

@@ -18,6 +18,7 @@
 #include "app/gamewidgets.h"
 #include "app/keyboard.h"
 #include "app/settings.h"
+#include "app/statistics.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
 #include "history/QuintorHistory.h"
@@ -76,6 +77,8 @@ void TMainForm::CreateActions() {
 
     NewGame1 = MakeAction(this, "NewGame1", "&New Game");
     NewGame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Statistics1 = MakeAction(this, "Statistics1", "&Statistics...");
+    Statistics1->setToolTip("Your games so far: scores, losses, where the points go");
     Hints1 = MakeAction(this, "Hints1", "&Hints");
     Hints1->setCheckable(true);
     Hints1->setToolTip("Switch between professional and amateur mode");
@@ -137,6 +140,7 @@ void TMainForm::CreateMenus() {
     Game1->addAction(Tutor1);
     Game1->addActions(TutorWarnGroup->actions());
     Game1->addSeparator();
+    Game1->addAction(Statistics1);
     Game1->addAction(Drills1);
     Dice1 = add("Dice1", "&Dice");
     Dice1->addActions(DiceGroup->actions());
@@ -176,6 +180,7 @@ void TMainForm::CreateControls() {
 void TMainForm::CreateConnections() {
     connect(NewGameButton, &QPushButton::clicked, this, [this] { NewGameButtonClick(); });
     connect(NewGame1, &QAction::triggered, this, [this] { NewGameButtonClick(); });
+    connect(Statistics1, &QAction::triggered, this, [this] { (new TStatisticsForm(History(), this))->show(); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
     connect(About1, &QAction::triggered, this, [this] { About1Click(); });
     connect(Hints1, &QAction::triggered, this, [this] { Hints1Click(); });
@@ -349,6 +354,7 @@ void TMainForm::closeEvent(QCloseEvent* ev) {
             ev->ignore();
             return;
         }
+        if (session.phase == gpGameInProgress) StoreGameInHistory();   // an aborted game too
     }
     ev->accept();
     emit Closed();

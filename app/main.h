@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <QList>
@@ -10,6 +11,7 @@
 #include <QPointer>
 
 #include "concepts/QuintorConcepts.h"
+#include "history/QuintorHistory.h"
 #include "play/QuintorGameSession.h"
 
 class QAction;
@@ -63,6 +65,7 @@ public:
     QMenu* Game1 = nullptr;
     QAction* NewGame1 = nullptr;
     QAction* Hints1 = nullptr;
+    QAction* Statistics1 = nullptr;       // Game > Statistics...: the history's statistics window
     QAction* Tutor1 = nullptr;            // the tutor: off by default, remembered
     QActionGroup* TutorWarnGroup = nullptr;
     QAction* TutorWarn1 = nullptr;        // "Warn at 0.01"
@@ -129,6 +132,12 @@ public:
     const quintor::GameRecording& Recording() const { return session.recording; }
     TGameRecForm* CurrentRecordingWindow() const;
 
+    // Stores the game that ends or is aborted now in the history (once per game); a fault is
+    // shown the first time its kind happens in this run, and always logged.
+    void StoreGameInHistory();
+    // The history database of this run: QuintorTrainerHistory.sqlite placed like the settings.
+    quintor::HistoryDatabase& History();
+
 private:
     void SetNewGameControls(const QString& caption, const QString* hint, bool enabled);
 
@@ -141,5 +150,9 @@ private:
     std::int32_t recWindowCount = 0;
     QList<QPointer<TGameRecForm>> recWindows;
     TKeyboardPlay* keyboard = nullptr;
+    std::int64_t gameStarted = 0;      // when the first roll of this game came
+    std::string gameDice;              // the dice source of that roll, as the history names it
+    bool gameStored = false;
+    std::unique_ptr<quintor::HistoryDatabase> history;
     // ==== End of the game controller ===========================================================
 };

@@ -2,6 +2,7 @@
 // copies run-log lines onto standard output; and the list of commands.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <istream>
 #include <ostream>
@@ -27,6 +28,7 @@ void AddAdviseCommand(CommandLine& line);
 void AddPlayCommand(CommandLine& line);
 void AddDistributionCommand(CommandLine& line);
 void AddDrillCommand(CommandLine& line);
+void AddHistoryCommands(CommandLine& line);   // history and stats
 
 // The console of the dialogues (the User player reads its choices there) is a command's in and
 // out while it runs.
@@ -151,5 +153,14 @@ void PrintLuckAndSkill(const GameRecording& rec, const std::string& location, st
                        std::ostream& err);
 // The third step of tables create, its run-log lines mirrored onto out.
 void CreateDistributionStep(const std::string& location, int threads, std::ostream& out);
+
+// The history (cli/CliHistory.cpp). The file given with --history, else the usual place.
+std::string HistoryPath(const std::string& given);
+void AddHistoryOption(CLI::App* command, std::string& file);
+// Stores the game of rec (played with the dice source diceWord since started) in the history;
+// a fault is one line on err, never an exception. A finished game needs the distribution of
+// location.
+void StoreInHistory(const std::string& historyFile, const GameRecording& rec, const std::string& location,
+                    const std::string& diceWord, std::int64_t started, std::ostream& err);
 
 }  // namespace quintor::cli

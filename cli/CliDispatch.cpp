@@ -22,6 +22,7 @@ void AddCommands(CommandLine& line) {
     AddAdviseCommand(line);
     AddDistributionCommand(line);
     AddPlayCommand(line);
+    AddHistoryCommands(line);
     AddDrillCommand(line);
 }
 

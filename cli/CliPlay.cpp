@@ -1,4 +1,5 @@
 // play: one game in the terminal, recorded as the window program records it, then its report.
+#include <ctime>
 #include <istream>
 #include <ostream>
 
@@ -19,6 +20,7 @@ struct PlayOptions {
     const CLI::Option* seedOption = nullptr;
     std::string save;
     const CLI::Option* saveOption = nullptr;
+    std::string history;
 };
 
 const std::vector<std::string> DiceWords = {"fair",  "perlist", "perbag",  "demon",
@@ -73,6 +75,7 @@ int Play(const PlayOptions& o, std::istream& in, std::ostream& out, std::ostream
     const std::string location = TableLocation(o.location);
     if (!LoadVarianceTable(location)) NoteMissingVariance(location, err);
 
+    const std::int64_t started = std::time(nullptr);
     if (seeded) SeedGenerator(seed);
     ResetDiceDevil(devil);
     GameSession s;
@@ -118,6 +121,7 @@ int Play(const PlayOptions& o, std::istream& in, std::ostream& out, std::ostream
         out << "\nReport saved to " << saveFile << '\n';
     }
     PrintLuckAndSkill(s.recording, location, out, err);
+    StoreInHistory(o.history, s.recording, location, o.dice, started, err);
     return rc;
 }
 
@@ -126,10 +130,11 @@ int Play(const PlayOptions& o, std::istream& in, std::ostream& out, std::ostream
 void AddPlayCommand(CommandLine& line) {
     auto o = std::make_shared<PlayOptions>();
     CLI::App* cmd = line.AddCommand(
-        nullptr, "play", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
+        nullptr, "play", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE] [--history FILE]",
         "Play a game in the terminal; at its end (or at the end of the input, which\n"
         "aborts it) the analysis of your choices is shown, and saved to FILE if given,\n"
-        "then the split of the result into luck and skill.\n"
+        "then the split of the result into luck and skill. The game, finished or\n"
+        "aborted, is stored in the history (see quintor history and stats).\n"
         "SOURCE: fair (default), perlist, perbag, demon, angel, special, stuckat, user\n"
         "(user: you type the dice too). --seed N replays the same dice.",
         [o](Console& c) { return Play(*o, c.in, c.out, c.err); });
@@ -145,6 +150,7 @@ void AddPlayCommand(CommandLine& line) {
                                     "same dice (default: from the clock).");
     o->saveOption = AddTextOption(cmd, "--save", o->save, "FILE",
                                   "Also save the report to FILE (CR LF line ends).");
+    AddHistoryOption(cmd, o->history);
 }
 
 }  // namespace quintor::cli

@@ -181,7 +181,7 @@ TEST(Keyboard, AccessKeysShortcutsAndReturn) {
     TMainForm& m = *t.main;
     const std::vector<std::pair<std::string, std::vector<std::string>>> menus = {
         {"File", {"Exit"}},
-        {"Game", {"New Game", "Hints", "Tutor", "Warn at 0.01", "Warn at 1.0", "Warn at 5.0", "Drills..."}},
+        {"Game", {"New Game", "Hints", "Tutor", "Warn at 0.01", "Warn at 1.0", "Warn at 5.0", "Statistics...", "Drills..."}},
         {"Dice", {"Fair", "Demonic", "Angelic"}},
         {"Advisor", {"New Window"}},
         {"Tables", {"Settings..."}},

@@ -19,7 +19,9 @@ TEST(CliCommands, RulesAsInTheRunLogVersionAndHelp) {
     EXPECT_TRUE(version.rc == ExitOk && version.out == "1.2.1 beta\n" && help.rc == ExitOk) << version.out;
     for (const char* usage : {"rules", "tables create [--location DIR] [--expected | --variance] [--threads N]",
                               "tables info [--location DIR]", "evaluate [--location DIR] --strategy optimal|simple|minscore",
-                              "advise [--location DIR] [--target T] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
+                              "advise [--location DIR] [--target T] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE] [--history FILE]",
+                              "history [--history FILE] [--dice SOURCE] [--last N] [--csv FILE]",
+                              "stats [--history FILE] [--dice SOURCE]",
                               "--version", "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
         EXPECT_TRUE(Contains(help.out, usage)) << usage;
 }
@@ -35,8 +37,11 @@ TEST(CliCommands, EveryCommandHasItsOwnHelp) {
         {{"tables", "info"}, "tables info [--location DIR]", {"--location DIR "}},
         {{"evaluate"}, "evaluate [--location DIR] --strategy optimal|simple|minscore", {"--location DIR ", "--strategy NAME "}},
         {{"advise"}, "advise [--location DIR] [--target T] STATE", {"--location DIR ", "--target T ", "STATE "}},
-        {{"play"}, "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE]",
-         {"--location DIR ", "--dice SOURCE ", "--seed N ", "--save FILE "}}};
+        {{"play"}, "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE] [--history FILE]",
+         {"--location DIR ", "--dice SOURCE ", "--seed N ", "--save FILE ", "--history FILE "}},
+        {{"history"}, "history [--history FILE] [--dice SOURCE] [--last N] [--csv FILE]",
+         {"--history FILE ", "--dice SOURCE ", "--last N ", "--csv FILE "}},
+        {{"stats"}, "stats [--history FILE] [--dice SOURCE]", {"--history FILE ", "--dice SOURCE "}}};
     for (const auto& c : commands) {
         std::vector<std::string> args = c.words;
         args.push_back("--help");
