@@ -106,7 +106,8 @@ TEST(DrillSchedule, RightAnswersMoveUpWrongOnesBackToTheFirstBox) {
 
     // Within 0.01 of the best is right: box 2, back after a day.
     Answer(db, p, t, 0.009);
-    const DrillItem* item = Find(DrillSchedule(db), p);
+    std::vector<DrillItem> sched;   // holds what item points into
+    const DrillItem* item = Find(sched = DrillSchedule(db), p);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->box, 2);
     EXPECT_EQ(item->due, t + Day);
@@ -121,14 +122,14 @@ TEST(DrillSchedule, RightAnswersMoveUpWrongOnesBackToTheFirstBox) {
     for (int i = 0; i < 5; ++i) {
         t += 3 * Day;
         Answer(db, p, t, 0.0);
-        item = Find(DrillSchedule(db), p);
+        item = Find(sched = DrillSchedule(db), p);
         EXPECT_EQ(item->box, std::min(3 + i, 6));
         EXPECT_EQ(item->due, t + delays[i] * Day) << i;
     }
     // A loss of 0.01 is wrong: back to the first box, due at once.
     t += Day;
     Answer(db, p, t, 0.01);
-    item = Find(DrillSchedule(db), p);
+    item = Find(sched = DrillSchedule(db), p);
     EXPECT_EQ(item->box, 1);
     EXPECT_EQ(item->due, t);
     EXPECT_EQ(item->answers, 7);
