@@ -475,6 +475,16 @@ TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, in
     return r;
 }
 
+std::vector<double> ChancesAtPoints(const GameStateTable& table,
+                                    const std::vector<GamePoint>& points, int target,
+                                    int threads) {
+    std::vector<double> out;
+    out.reserve(points.size());
+    for (const GamePoint& p : points)
+        out.push_back(ChancesToReach(table, p.game, p.total, p.turn, target, threads).point);
+    return out;
+}
+
 ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int threads,
                                            const std::function<void(int)>& progress,
                                            const GameState& start) {

@@ -64,6 +64,18 @@ struct TargetChances {
 TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, int total,
                              const TurnState& t, int target, int threads = 0);
 
+// A point of a game: the game state, the total so far and the turn state.
+struct GamePoint {
+    GameState game;
+    int total = 0;
+    TurnState turn;
+};
+// P(final >= target) under optimal play from each of the points (in their order), for example
+// every point of one recorded game. RangeError as for DistributionFrom.
+std::vector<double> ChancesAtPoints(const GameStateTable& table,
+                                    const std::vector<GamePoint>& points, int target,
+                                    int threads = 0);
+
 void SaveScoreDistribution(const std::string& fileName, const ScoreDistribution& d);
 void LoadScoreDistribution(const std::string& fileName, double expectedMean, ScoreDistribution& d);
 
