@@ -52,6 +52,7 @@ constexpr int MaxTurnPoints = 256;   // more than one scoring can gain (30 + 35 
 
 // Probability of each roll being the one scored in a turn that follows the turn tables T: every
 // roll that the optimal rule keeps from passes its mass on through the kept dice's completions.
+// Only the rolls that carry mass need a kept sub-bag, so the choices are made one by one.
 void ScoredRolls(const kernel::TurnTables& T, std::array<double, NRolls>& q) {
     std::array<double, NRolls> m;
     std::array<double, NValueBag5Ranks> kept;
@@ -63,19 +64,18 @@ void ScoredRolls(const kernel::TurnTables& T, std::array<double, NRolls>& q) {
         for (int i = 0; i < NRolls; ++i) {
             if (m[i] == 0.0) continue;
             if (KeepRatherThanScore(T.R[0][i], T.R[l][i]))
-                kept[T.keep[l][i]] += m[i];
+                kept[kernel::BestKeep(T, l, i)] += m[i];
             else
                 q[i] += m[i];
         }
-        m.fill(0.0);
-        for (int k = 0; k < NValueBag5Ranks; ++k) {
+        // The kept dice rolled one die at a time: every bag passes a sixth of its mass to each
+        // bag one die larger (bags come in order of size).
+        for (int k = 0; k < NValueBag4Ranks; ++k) {
             if (kept[k] == 0.0) continue;
-            const IndexRange rg = CompletionRanges[k];
-            for (int c = rg.first; c <= rg.last; ++c) {
-                const CompletionEntry& ce = CompletionTbl[c];
-                m[ce.vbr - NValueBag4Ranks] += kept[k] * ce.prob;
-            }
+            const double sixth = kept[k] / 6.0;
+            for (ValueBagRank b : lat.plusDie[k]) kept[b] += sixth;
         }
+        for (int i = 0; i < NRolls; ++i) m[i] = kept[NValueBag4Ranks + i];
     }
     for (int i = 0; i < NRolls; ++i) q[i] += m[i];
 }
@@ -86,28 +86,52 @@ struct Ending {
     Category cat;
     int roll;
     double p;
+    // What the scoring does to every state of the class: its free set and chip after, the points
+    // in an upper box (-1 for a lower one) and the points besides the upper bonus.
+    CategorySet free;
+    bool chip;
+    int upper;
+    int points;
 };
 
-// The ways the turn of g ends under optimal play, one per category and points gained. Every need
-// of g's need class has the same turn tables, and rolls that gain the same points in a category
-// also leave the same need, so the list serves the whole class.
-void TurnEndings(const GameStateTable& table, const GameState& g, std::vector<Ending>& out) {
-    thread_local kernel::TurnTables T;
-    kernel::ComputeTurnTables(table, g, kernel::Reducer::Expected, true, T);
+// The state a turn of g ending in e leads to (its entry index) and the points it gains.
+inline Transition Ends(const GameState& g, const Ending& e) {
+    int need = g.need, points = e.points;
+    if (e.upper >= 0) {
+        const kernel::UpperOutcome up = kernel::ScoreUpper(g.need, e.upper);
+        need = up.need;
+        points += up.bonus;
+    }
+    return {kernel::FastIndex(e.free, need, e.chip), points, e.p};
+}
+
+// The ways the turn of g (its turn tables T, without choices) ends under optimal play, one per
+// category and points gained. Every need of g's need class has the same turn tables, and rolls
+// that gain the same points in a category also leave the same need, so the list serves the
+// whole class.
+void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::TurnTables& T,
+                 std::vector<Ending>& out) {
     std::array<double, NRolls> q;
     ScoredRolls(T, q);
     std::array<std::array<std::int16_t, MaxTurnPoints>, NCategories> where;
     for (auto& w : where) w.fill(-1);
     out.clear();
+    std::array<Category, NRolls> cat;
+    kernel::BestCategories(table, g, T, q.data(), cat.data());
     for (int i = 0; i < NRolls; ++i) {
         if (q[i] == 0.0) continue;
-        const Category c = T.cat[i];
+        const Category c = cat[i];
         const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
         Check(o.points >= 0 && o.points < MaxTurnPoints, "TurnEndings", "points < MaxTurnPoints");
         std::int16_t& w = where[c][o.points];
         if (w < 0) {
             w = std::int16_t(out.size());
-            out.push_back({c, i, 0.0});
+            Ending e{c, i, 0.0, o.next.free, o.next.chip, -1, o.points};
+            if (c <= Sixes) {
+                e.upper = (c + 1) * ValueBagTbl[NValueBag4Ranks + i].bag.cnt[c];
+                e.points -= kernel::ScoreUpper(g.need, e.upper).bonus;
+            }
+            out.push_back(e);
         }
         out[std::size_t(w)].p += q[i];
     }
@@ -140,91 +164,144 @@ void ParallelFor(int threads, std::size_t n, const std::function<void(std::size_
     if (failure) std::rethrow_exception(failure);
 }
 
-// The states the turns of `from` lead to, with their score distributions.
-Layer NextLayer(const GameStateTable& table, const Layer& from, int threads,
-                std::vector<std::int32_t>& slotOf) {
-    // Work items are the groups (free set and chip) of the layer: its states sorted by index, so
-    // that the needs of a group are side by side.
-    const std::size_t nStates = from.states.size();
-    std::vector<std::size_t> groupStart;
+// The transitions of one layer: the states (sorted by index) in groups of one free set and chip,
+// each group's transitions in one chunk, their targets places in the next layer.
+struct Expansion {
+    std::vector<std::size_t> groupStart;   // one per group, then the number of states
+    std::vector<Chunk> chunks;
+};
+
+// A start-of-turn point where a pass begins: a game state (its index) and the total so far.
+struct Seed {
+    std::int32_t state;
+    int total;
+};
+
+// The turns of the states `from` (sorted by index, each with its score range): their
+// transitions into ex, and the next layer, sorted by index, with the range of scores so far each
+// of its states can have (offsets not set). `enter` adds start points to the next layer.
+std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reached>& from,
+                            const std::vector<Seed>& enter, int threads,
+                            std::vector<std::int32_t>& slotOf, Expansion& ex) {
+    // Work items are the groups of the layer, so that the needs of a group are side by side and
+    // their turn tables are computed together.
+    const std::size_t nStates = from.size();
+    ex.groupStart.clear();
     for (std::size_t j = 0; j < nStates; ++j)
-        if (j == 0 || from.states[j].state / 64 != from.states[j - 1].state / 64)
-            groupStart.push_back(j);
-    const std::size_t nChunks = groupStart.size();
-    groupStart.push_back(nStates);
-    std::vector<Chunk> chunks(nChunks);
+        if (j == 0 || from[j].state / 64 != from[j - 1].state / 64) ex.groupStart.push_back(j);
+    const std::size_t nChunks = ex.groupStart.size();
+    ex.groupStart.push_back(nStates);
+    ex.chunks.assign(nChunks, Chunk{});
     ParallelFor(threads, nChunks, [&](std::size_t c, int) {
-        Chunk& ch = chunks[c];
-        const GameState first = GameStateOfIndex(from.states[groupStart[c]].state);
+        thread_local std::array<kernel::TurnTables, kernel::GroupLanes> T;
+        Chunk& ch = ex.chunks[c];
+        const std::size_t j0 = ex.groupStart[c], j1 = ex.groupStart[c + 1];
+        const GameState first = GameStateOfIndex(from[j0].state);
         const kernel::NeedClasses& nc = kernel::NeedClassesFor(first.free);
+        // The need classes the group reaches, one need of each standing for its class.
+        std::array<bool, 64> seen{};
+        std::array<int, 64> cls;
+        std::array<std::uint16_t, 64> need;
+        int n = 0;
+        for (std::size_t j = j0; j < j1; ++j) {
+            const GameState g = GameStateOfIndex(from[j].state);
+            const int k = nc.classOf[g.need];
+            if (seen[std::size_t(k)]) continue;
+            seen[std::size_t(k)] = true;
+            cls[std::size_t(n)] = k;
+            need[std::size_t(n)] = g.need;
+            ++n;
+        }
         std::array<std::vector<Ending>, 64> endings;
-        std::array<bool, 64> known{};
-        for (std::size_t j = groupStart[c]; j < groupStart[c + 1]; ++j) {
-            const GameState g = GameStateOfIndex(from.states[j].state);
-            const int cls = nc.classOf[g.need];
-            if (!known[cls]) {
-                TurnEndings(table, g, endings[cls]);
-                known[cls] = true;
+        for (int at = 0; at < n; at += kernel::GroupLanes) {
+            const int w = std::min(kernel::GroupLanes, n - at);
+            kernel::ExpectedTurnTablesOfGroup(table, first.free, first.chip, &need[std::size_t(at)],
+                                              w, T.data());
+            for (int j = 0; j < w; ++j) {
+                const GameState g{first.free, need[std::size_t(at + j)], first.chip};
+                TurnEndings(table, g, T[std::size_t(j)], endings[std::size_t(cls[std::size_t(at + j)])]);
             }
-            for (const Ending& e : endings[cls]) {
-                const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, e.roll, e.cat);
-                ch.moves.push_back(
-                    {kernel::FastIndex(o.next.free, o.next.need, o.next.chip), o.points, e.p});
-            }
-            ch.count.push_back(std::uint16_t(endings[cls].size()));
+        }
+        std::size_t nMoves = 0;
+        for (std::size_t j = j0; j < j1; ++j)
+            nMoves += endings[nc.classOf[GameStateOfIndex(from[j].state).need]].size();
+        ch.moves.reserve(nMoves);
+        ch.count.reserve(j1 - j0);
+        for (std::size_t j = j0; j < j1; ++j) {
+            const GameState g = GameStateOfIndex(from[j].state);
+            const std::vector<Ending>& es = endings[nc.classOf[g.need]];
+            for (const Ending& e : es) ch.moves.push_back(Ends(g, e));
+            ch.count.push_back(std::uint16_t(es.size()));
         }
     });
 
-    // The next layer's states sorted by index, each with the range of scores so far it can have;
-    // targets become places in that layer.
-    Layer to;
-    for (const Chunk& ch : chunks) {
-        for (const Transition& t : ch.moves) {
-            std::int32_t& slot = slotOf[std::size_t(t.target)];
-            if (slot < 0) {
-                slot = 0;
-                to.states.push_back({t.target, std::numeric_limits<std::int32_t>::max(),
-                                     std::numeric_limits<std::int32_t>::min(), 0});
-            }
+    // The next layer's states sorted by index; targets become places in it.
+    std::vector<Reached> to;
+    const auto add = [&](std::int32_t state) {
+        std::int32_t& slot = slotOf[std::size_t(state)];
+        if (slot < 0) {
+            slot = 0;
+            to.push_back({state, std::numeric_limits<std::int32_t>::max(),
+                          std::numeric_limits<std::int32_t>::min(), 0});
         }
-    }
-    std::sort(to.states.begin(), to.states.end(),
+    };
+    for (const Chunk& ch : ex.chunks)
+        for (const Transition& t : ch.moves) add(t.target);
+    for (const Seed& s : enter) add(s.state);
+    std::sort(to.begin(), to.end(),
               [](const Reached& a, const Reached& b) { return a.state < b.state; });
-    for (std::size_t k = 0; k < to.states.size(); ++k)
-        slotOf[std::size_t(to.states[k].state)] = std::int32_t(k);
+    for (std::size_t k = 0; k < to.size(); ++k) slotOf[std::size_t(to[k].state)] = std::int32_t(k);
     for (std::size_t c = 0; c < nChunks; ++c) {
-        Chunk& ch = chunks[c];
+        Chunk& ch = ex.chunks[c];
         std::size_t m = 0;
         for (std::size_t k = 0; k < ch.count.size(); ++k) {
-            const Reached& src = from.states[groupStart[c] + k];
+            const Reached& src = from[ex.groupStart[c] + k];
             for (int n = 0; n < ch.count[k]; ++n, ++m) {
                 Transition& t = ch.moves[m];
                 t.target = slotOf[std::size_t(t.target)];
-                Reached& dst = to.states[std::size_t(t.target)];
+                Reached& dst = to[std::size_t(t.target)];
                 dst.lo = std::min(dst.lo, src.lo + t.points);
                 dst.hi = std::max(dst.hi, src.hi + t.points);
             }
         }
     }
-    std::size_t size = 0;
-    for (Reached& r : to.states) {
+    for (const Seed& s : enter) {
+        Reached& dst = to[std::size_t(slotOf[std::size_t(s.state)])];
+        dst.lo = std::min(dst.lo, s.total);
+        dst.hi = std::max(dst.hi, s.total);
+    }
+    for (const Reached& r : to) {
+        slotOf[std::size_t(r.state)] = -1;
         // Only a point given with a total no game can have gets here.
         if (r.lo < 0 || r.hi > MaxPoints)
             throw RangeError("the total is more than a game with these free categories can have");
+    }
+    return to;
+}
+
+// Sets the states' offsets into a pool of their score ranges; returns the pool's size.
+std::size_t AssignOffsets(std::vector<Reached>& states) {
+    std::size_t size = 0;
+    for (Reached& r : states) {
         r.offset = size;
         size += std::size_t(r.hi - r.lo + 1);
     }
-    to.pool.assign(size, 0.0);
+    return size;
+}
 
+// The score distributions of the next layer `to` (its states from Expand) from those of `from`.
+void Propagate(const Layer& from, const Expansion& ex, Layer& to, int threads) {
+    to.pool.assign(AssignOffsets(to.states), 0.0);
+    const std::size_t nChunks = ex.chunks.size();
     // Each thread adds into its own share of the targets, going through the sources in order, so
     // every target's sum is formed in the same order for any number of threads.
     const int parts = std::max(1, threads);
     ParallelFor(parts, std::size_t(parts), [&](std::size_t part, int) {
         for (std::size_t c = 0; c < nChunks; ++c) {
-            const Chunk& ch = chunks[c];
+            const Chunk& ch = ex.chunks[c];
             std::size_t m = 0;
             for (std::size_t k = 0; k < ch.count.size(); ++k) {
-                const Reached& src = from.states[groupStart[c] + k];
+                const Reached& src = from.states[ex.groupStart[c] + k];
                 const double* s = from.pool.data() + src.offset;
                 const int width = src.hi - src.lo + 1;
                 for (int n = 0; n < ch.count[k]; ++n, ++m) {
@@ -238,6 +315,15 @@ Layer NextLayer(const GameStateTable& table, const Layer& from, int threads,
             }
         }
     });
+}
+
+// The states that follow those of `from` one turn later, with their score distributions.
+Layer NextLayer(const GameStateTable& table, const Layer& from, int threads,
+                std::vector<std::int32_t>& slotOf) {
+    Expansion ex;
+    Layer to;
+    to.states = Expand(table, from.states, {}, threads, slotOf, ex);
+    Propagate(from, ex, to, threads);
     return to;
 }
 
@@ -263,7 +349,6 @@ ScoreDistribution RunToEnd(const GameStateTable& table, Layer layer, int threads
     const int turns = layer.states.empty() ? 0 : CategorySetSize(GameStateOfIndex(layer.states[0].state).free);
     for (int k = 1; k <= turns; ++k) {
         layer = NextLayer(table, layer, threads, slotOf);
-        for (const Reached& r : layer.states) slotOf[std::size_t(r.state)] = -1;
     }
     ScoreDistribution d(NFinalScores, 0.0);
     for (const Reached& r : layer.states)
@@ -498,7 +583,6 @@ ScoreDistribution ComputeScoreDistribution(const GameStateTable& table, int thre
     const int turns = CategorySetSize(start.free);
     for (int k = 1; k <= turns; ++k) {
         layer = NextLayer(table, layer, threads, slotOf);
-        for (const Reached& r : layer.states) slotOf[std::size_t(r.state)] = -1;
         if (progress) progress(k);
     }
     ScoreDistribution d(NFinalScores, 0.0);

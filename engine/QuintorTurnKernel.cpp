@@ -384,28 +384,101 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
         T.start = m;
     }
     if (!choices) return;
-    // The choices: R holds each roll's largest value; the first candidate in the order that fixes
-    // every tie (lowest category; the sub-bag nearest the end of the list) that ties with it.
-    for (int i = 0; i < NRolls; ++i) {
-        auto ties = [&](int c) {
-            return InSet(g.free, c) &&
-                   TiesWithBest(Candidate(tbl, g.free, g.need, g.chip, i, c), T.R[0][i]);
-        };
-        int c = 0;
-        while (c < NCategories && !ties(c)) ++c;
-        Check(c < NCategories, "ComputeTurnTables", "a category ties with RollValue[0]");
-        T.cat[i] = Category(c);
-    }
-    for (int l = 1; l < NRollsPerTurn; ++l) {
-        const auto& K = T.K[l];
-        for (int i = 0; i < NRolls; ++i) {
-            const IndexRange rg = SubBagRanges[i];
-            int s = rg.last;
-            while (s >= rg.first && !TiesWithBest(K[SubBagTbl[s]], T.R[l][i])) --s;
-            Check(s >= rg.first, "ComputeTurnTables", "a keeper ties with RollValue[l]");
-            T.keep[l][i] = SubBagTbl[s];
+    std::array<double, NRolls> all;
+    all.fill(1.0);
+    BestCategories(table, g, T, all.data(), T.cat.data());
+    for (int l = 1; l < NRollsPerTurn; ++l)
+        for (int i = 0; i < NRolls; ++i) T.keep[l][i] = BestKeep(T, l, i);
+}
+
+// R holds each roll's largest value; a choice is the first candidate in the order that fixes
+// every tie (lowest category; the sub-bag nearest the end of the list) that ties with it.
+Category BestCategory(const GameStateTable& table, const GameState& g, const TurnTables& T, int i) {
+    const double* tbl = table.data();
+    int c = 0;
+    while (c < NCategories &&
+           !(InSet(g.free, c) &&
+             TiesWithBest(Candidate(tbl, g.free, g.need, g.chip, i, c), T.R[0][i])))
+        ++c;
+    Check(c < NCategories, "BestCategory", "a category ties with RollValue[0]");
+    return Category(c);
+}
+
+void BestCategories(const GameStateTable& table, const GameState& g, const TurnTables& T,
+                    const double* want, Category* out) {
+    const double* tbl = table.data();
+    // The candidates' values as the scoring lanes form them: one table entry per lower category,
+    // one per upper category and count; Quintor rolls, with their jokers, one by one.
+    std::array<double, NCategories> tv{};
+    std::array<std::array<double, NDice + 1>, NValues> vt{};
+    for (int c = 0; c < NCategories; ++c) {
+        if (!InSet(g.free, c)) continue;
+        const CategorySet f2 = WithoutCategory(g.free, c);
+        if (c <= Sixes) {
+            for (int k = 0; k <= NDice; ++k) {
+                const int pts = (c + 1) * k;
+                const UpperOutcome up = ScoreUpper(g.need, pts);
+                vt[c][k] = tbl[FastIndex(f2, up.need, g.chip)] + double(pts + up.bonus);
+            }
+        } else {
+            tv[c] = tbl[FastIndex(f2, g.need, c == QuintorCat ? false : g.chip)];
         }
     }
+    for (int i = 0; i < NRolls; ++i) {
+        if (want[i] == 0.0) continue;
+        if (detail::scoreTbl[std::size_t(i)].jokerBox != Chance) {
+            out[i] = BestCategory(table, g, T, i);
+            continue;
+        }
+        const double best = T.R[0][i];
+        int c = 0;
+        for (; c < NCategories; ++c) {
+            if (!InSet(g.free, c)) continue;
+            const double v = c <= Sixes ? vt[c][rolls.count[c][i]] : tv[c] + rolls.points[c][i];
+            if (TiesWithBest(v, best)) break;
+        }
+        Check(c < NCategories, "BestCategories", "a category ties with RollValue[0]");
+        out[i] = Category(c);
+    }
+}
+
+ValueBagRank BestKeep(const TurnTables& T, int l, int i) {
+    const auto& K = T.K[l];
+    const double best = T.R[l][i];
+    const IndexRange rg = SubBagRanges[i];
+    int s = rg.last;
+    while (s >= rg.first && !TiesWithBest(K[SubBagTbl[s]], best)) --s;
+    Check(s >= rg.first, "BestKeep", "a keeper ties with RollValue[l]");
+    return SubBagTbl[s];
+}
+
+void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
+                               const std::uint16_t* need, int n, TurnTables* T) {
+    static_assert(GroupLanes == BulkLanes);
+    Check(free != 0 && n >= 1 && n <= GroupLanes, "ExpectedTurnTablesOfGroup",
+          "free <> [] and 1 <= n <= GroupLanes");
+    constexpr int W = BulkLanes;
+    std::uint16_t lanes[W];
+    for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
+    Pair R[NRolls * 2], K[NValueBag5Ranks * 2], B[NValueBag5Ranks * 2];
+    double Rd[NRolls * W];
+    const auto spreadR = [&](int l) {
+        std::memcpy(Rd, R, sizeof Rd);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = Rd[i * W + j];
+    };
+    LaneScoring<Pair, 2>(table.data(), free, chip, lanes, R);
+    spreadR(0);
+    for (int l = 1; l < NRollsPerTurn; ++l) {
+        LaneKeepers<Pair, 2, Reducer::Expected>(R, K);
+        LaneBest<Pair, 2>(K, B, R);
+        alignas(16) double Kd[NValueBag5Ranks * W];
+        std::memcpy(Kd, K, sizeof Kd);
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = Kd[k * W + j];
+        spreadR(l);
+    }
+    for (int j = 0; j < n; ++j) T[j].start = ExpectedStart(Rd + j, W);
 }
 
 int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,

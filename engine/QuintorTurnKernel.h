@@ -86,6 +86,19 @@ enum class Reducer { Expected, Worst };
 // Fills T (choices too when choices is set) for g, free not empty.
 void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer red,
                        bool choices, TurnTables& T);
+// The choices of ComputeTurnTables one roll at a time, for T filled for g: the category roll i
+// is scored in, and the sub-bag kept from roll i with l rolls left (l = 1, 2).
+Category BestCategory(const GameStateTable& table, const GameState& g, const TurnTables& T, int i);
+ValueBagRank BestKeep(const TurnTables& T, int l, int i);
+// BestCategory for every roll i with want[i] != 0 (out[i] is left alone for the others).
+void BestCategories(const GameStateTable& table, const GameState& g, const TurnTables& T,
+                    const double* want, Category* out);
+// The expected-score turn tables (R, K and start; no choices) of up to GroupLanes game states of
+// one free set and chip, computed side by side: T[j] for need[j], j < n, holds exactly the bits
+// ComputeTurnTables gives for that state.
+constexpr int GroupLanes = 4;
+void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
+                               const std::uint16_t* need, int n, TurnTables* T);
 // Just the start-of-turn value of g (the expected-score arithmetic of ComputeTurnTables).
 double ExpectedStartOfTurn(const GameStateTable& table, const GameState& g);
 
