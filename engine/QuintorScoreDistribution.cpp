@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -121,10 +122,18 @@ void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::
     for (int i = 0; i < NRolls; ++i) {
         if (q[i] == 0.0) continue;
         const Category c = cat[i];
-        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
-        Check(o.points >= 0 && o.points < MaxTurnPoints, "TurnEndings", "points < MaxTurnPoints");
-        std::int16_t& w = where[c][o.points];
+        // Only a Quintor roll has jokers and extra bonuses; any other scores its table points,
+        // with the upper bonus on top.
+        const ScoreTblEntry& st = detail::scoreTbl[std::size_t(i)];
+        int points = st.score[std::size_t(c)];
+        if (st.jokerBox != Chance)
+            points = kernel::ScoreRollIn(g, i, c).points;
+        else if (c <= Sixes)
+            points += kernel::ScoreUpper(g.need, points).bonus;
+        Check(points >= 0 && points < MaxTurnPoints, "TurnEndings", "points < MaxTurnPoints");
+        std::int16_t& w = where[c][points];
         if (w < 0) {
+            const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
             w = std::int16_t(out.size());
             Ending e{c, i, 0.0, o.next.free, o.next.chip, -1, o.points};
             if (c <= Sixes) {
@@ -370,6 +379,181 @@ void CheckPoint(const GameState& g, int total, const TurnState& t) {
     }
 }
 
+
+// The most points a game in state g can still score: every free box at its best, the upper
+// bonus while it is open, and an extra Quintor bonus in every turn one can still come in.
+int MostStillToScore(const GameState& g) {
+    int sum = 0, n = 0;
+    for (int c = 0; c < NCategories; ++c) {
+        if (!InSet(g.free, c)) continue;
+        sum += MaxScoreCard.row[std::size_t(c)];
+        ++n;
+    }
+    if (g.need > 0) sum += UpperSectionBonus;
+    if (g.chip)
+        sum += ExtraQuintorBonus * n;
+    else if (InSet(g.free, QuintorCat))
+        sum += ExtraQuintorBonus * (n - 1);
+    return sum;
+}
+
+// The states optimal play reaches from a set of start-of-turn points, layer by layer (layer k:
+// the states with k free categories, sorted by index, each with its score range), and the
+// transitions of each layer into the next.
+struct ReachGraph {
+    std::array<std::vector<Reached>, NCategories + 1> layers;
+    std::array<Expansion, NCategories + 1> steps;   // steps[k]: from layers[k] into layers[k - 1]
+    int top = 0;
+};
+
+ReachGraph BuildReachGraph(const GameStateTable& table, const std::vector<Seed>& seeds,
+                           int threads) {
+    ReachGraph rg;
+    std::array<std::vector<Seed>, NCategories + 1> enter;
+    for (const Seed& s : seeds) {
+        const int k = CategorySetSize(GameStateOfIndex(s.state).free);
+        enter[std::size_t(k)].push_back(s);
+        rg.top = std::max(rg.top, k);
+    }
+    std::vector<std::int32_t> slotOf(NGameStates, -1);
+    Expansion none;
+    rg.layers[std::size_t(rg.top)] = Expand(table, {}, enter[std::size_t(rg.top)], threads, slotOf, none);
+    for (int k = rg.top; k >= 1; --k)
+        rg.layers[std::size_t(k - 1)] = Expand(table, rg.layers[std::size_t(k)], enter[std::size_t(k - 1)],
+                                               threads, slotOf, rg.steps[std::size_t(k)]);
+    return rg;
+}
+
+// P(final >= target) for every state of a reach graph and every total it can have there. Only a
+// band of totals needs numbers: from `lo` on the target may still be reached, and from the
+// target on it is.
+class ReachChances {
+public:
+    ReachChances(const ReachGraph& rg, int target, int threads) : rg_(rg), target_(target) {
+        for (int k = 0; k <= rg.top; ++k) {
+            auto& bands = bands_[std::size_t(k)];
+            const auto& states = rg.layers[std::size_t(k)];
+            bands.resize(states.size());
+            std::size_t size = 0;
+            for (std::size_t j = 0; j < states.size(); ++j) {
+                const Reached& r = states[j];
+                Band& b = bands[j];
+                b.lo = std::max(r.lo, target - MostStillToScore(GameStateOfIndex(r.state)));
+                b.hi = std::min(r.hi, target - 1);
+                if (k == 0 || b.hi < b.lo) b.hi = b.lo - 1;   // no numbers needed
+                b.offset = size;
+                size += std::size_t(b.hi - b.lo + 1);
+            }
+            values_[std::size_t(k)].assign(size, 0.0);
+            if (k > 0) Fill(k, threads);
+        }
+    }
+
+    // The chance at the start of a turn of the state with entry index `state` (in the graph).
+    double At(std::int32_t state, int total) const {
+        if (total >= target_) return 1.0;
+        const int k = CategorySetSize(GameStateOfIndex(state).free);
+        const auto& states = rg_.layers[std::size_t(k)];
+        const auto it = std::lower_bound(states.begin(), states.end(), state,
+                                         [](const Reached& r, std::int32_t s) { return r.state < s; });
+        Check(it != states.end() && it->state == state && total >= it->lo && total <= it->hi,
+              "ReachChances.At", "the point is in the graph");
+        return Value(k, std::size_t(it - states.begin()), total);
+    }
+
+private:
+    struct Band {
+        int lo, hi;
+        std::size_t offset;
+    };
+
+    double Value(int k, std::size_t slot, int total) const {
+        if (total >= target_) return 1.0;
+        const Band& b = bands_[std::size_t(k)][slot];
+        if (total < b.lo || total > b.hi) return 0.0;
+        return values_[std::size_t(k)][b.offset + std::size_t(total - b.lo)];
+    }
+
+    // Layer k from layer k - 1: each state's chances are the mixture of its turn's endings,
+    // summed in transition order whatever the thread count.
+    void Fill(int k, int threads) {
+        const Expansion& ex = rg_.steps[std::size_t(k)];
+        const auto& below = bands_[std::size_t(k - 1)];
+        const double* next = values_[std::size_t(k - 1)].data();
+        double* out = values_[std::size_t(k)].data();
+        ParallelFor(threads, ex.chunks.size(), [&](std::size_t c, int) {
+            const Chunk& ch = ex.chunks[c];
+            std::size_t m = 0;
+            for (std::size_t j = 0; j < ch.count.size(); ++j) {
+                const Band& b = bands_[std::size_t(k)][ex.groupStart[c] + j];
+                const std::size_t first = m;
+                m += ch.count[j];
+                if (b.hi < b.lo) continue;
+                double* v = out + b.offset;
+                for (std::size_t n = first; n < m; ++n) {
+                    const Transition& t = ch.moves[n];
+                    const Band& tb = below[std::size_t(t.target)];
+                    const double p = t.p;
+                    // Totals that reach the target with this turn's points.
+                    for (int x = std::max(b.lo, target_ - t.points); x <= b.hi; ++x)
+                        v[x - b.lo] += p;
+                    // Totals that land in the band of the state after.
+                    const int a = std::max(b.lo, tb.lo - t.points);
+                    const int z = std::min(b.hi, tb.hi - t.points);
+                    if (a > z) continue;
+                    const double* w = next + tb.offset + std::size_t(a + t.points - tb.lo);
+                    for (int x = a; x <= z; ++x) v[x - b.lo] += p * w[x - a];
+                }
+            }
+        });
+    }
+
+    const ReachGraph& rg_;
+    int target_;
+    std::array<std::vector<Band>, NCategories + 1> bands_;
+    std::array<std::vector<double>, NCategories + 1> values_;
+};
+
+// The chances from every point of one turn of g played by the turn tables T (with choices):
+// V[l][i] from roll i with l rolls left, K[l][k] from kept dice k about to be rolled with l rolls
+// left; scored(i, c) is the chance after scoring roll i in category c.
+struct TurnChances {
+    std::array<std::array<double, NRolls>, NRollsPerTurn> V;
+    std::array<std::array<double, NValueBag5Ranks>, NRollsPerTurn + 1> K;
+};
+void ComputeTurnChances(const kernel::TurnTables& T,
+                        const std::function<double(int, Category)>& scored, TurnChances& tc) {
+    auto& V = tc.V;
+    auto& K = tc.K;
+    const auto keeper = [&](int l, int k) {
+        double sum = 0.0;
+        const IndexRange rg = CompletionRanges[std::size_t(k)];
+        for (int c = rg.first; c <= rg.last; ++c)
+            sum += CompletionTbl[std::size_t(c)].prob *
+                   V[std::size_t(l - 1)][std::size_t(CompletionTbl[std::size_t(c)].vbr - NValueBag4Ranks)];
+        return sum;
+    };
+    for (int i = 0; i < NRolls; ++i) V[0][std::size_t(i)] = scored(i, T.cat[std::size_t(i)]);
+    for (int l = 1; l < NRollsPerTurn; ++l) {
+        for (int k = 0; k < NValueBag5Ranks; ++k) K[std::size_t(l)][std::size_t(k)] = keeper(l, k);
+        for (int i = 0; i < NRolls; ++i)
+            V[std::size_t(l)][std::size_t(i)] =
+                KeepRatherThanScore(T.R[0][std::size_t(i)], T.R[std::size_t(l)][std::size_t(i)])
+                    ? K[std::size_t(l)][T.keep[std::size_t(l)][std::size_t(i)]]
+                    : V[0][std::size_t(i)];
+    }
+    K[NRollsPerTurn][0] = keeper(NRollsPerTurn, 0);
+}
+
+// The seeds of a reach graph for the turn of g at total: every way the turn tables T can end it.
+void AddTurnSeeds(const GameState& g, int total, const kernel::TurnTables& T,
+                  std::vector<Seed>& seeds) {
+    for (int i = 0; i < NRolls; ++i) {
+        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, T.cat[std::size_t(i)]);
+        seeds.push_back({GameStateIndex(o.next), total + o.points});
+    }
+}
+
 }  // namespace
 
 ScoreDistribution DistributionFrom(const GameStateTable& table, const GameState& g, int total,
@@ -505,57 +689,32 @@ TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, in
         return r;
     }
     threads = kernel::ThreadCount(threads);
-    // Every option's distribution mixes the same few: the points still to come from each state
-    // this turn can end in, shifted by what the turn scores. Each is computed once.
-    std::map<std::int32_t, ScoreDistribution> rest;
-    const auto ending = [&](int i, Category c) {
-        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
-        const std::int32_t idx = GameStateIndex(o.next);
-        auto it = rest.find(idx);
-        if (it == rest.end()) {
-            ScoreDistribution d(NFinalScores, 0.0);
-            if (o.next.free == 0)
-                d[0] = 1.0;
-            else
-                d = ComputeScoreDistribution(table, threads, {}, o.next);
-            it = rest.emplace(idx, std::move(d)).first;
-        }
-        double sum = 0.0;
-        for (int s = MaxPoints; s >= std::max(0, target - total - o.points); --s) sum += it->second[std::size_t(s)];
-        return sum;
-    };
     kernel::TurnTables T;
     kernel::ComputeTurnTables(table, g, kernel::Reducer::Expected, true, T);
-    // V[l][i]: the chance from roll i with l rolls left; K[l][k]: from kept dice k, l rolls left.
-    std::array<std::array<double, NRolls>, NRollsPerTurn> V;
-    std::array<std::array<double, NValueBag5Ranks>, NRollsPerTurn + 1> K;
-    const auto keeper = [&](int l, int k) {
-        double sum = 0.0;
-        const IndexRange rg = CompletionRanges[std::size_t(k)];
-        for (int c = rg.first; c <= rg.last; ++c)
-            sum += CompletionTbl[std::size_t(c)].prob * V[std::size_t(l - 1)][std::size_t(CompletionTbl[std::size_t(c)].vbr - NValueBag4Ranks)];
-        return sum;
+    // One backward pass over what optimal play reaches after this turn serves every option: the
+    // turn's own endings, and the scorings of the roll in hand in any category.
+    std::vector<Seed> seeds;
+    AddTurnSeeds(g, total, T, seeds);
+    for (const PointOption& op : r.options)
+        if (op.aspect == Scoring) seeds.push_back({GameStateIndex(op.game), op.total});
+    const ReachGraph rg = BuildReachGraph(table, seeds, threads);
+    const ReachChances reach(rg, target, threads);
+    const auto scored = [&](int i, Category c) {
+        const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
+        return reach.At(GameStateIndex(o.next), total + o.points);
     };
-    for (int i = 0; i < NRolls; ++i) V[0][std::size_t(i)] = ending(i, T.cat[std::size_t(i)]);
-    for (int l = 1; l < NRollsPerTurn; ++l) {
-        for (int k = 0; k < NValueBag5Ranks; ++k) K[std::size_t(l)][std::size_t(k)] = keeper(l, k);
-        for (int i = 0; i < NRolls; ++i)
-            V[std::size_t(l)][std::size_t(i)] =
-                KeepRatherThanScore(T.R[0][std::size_t(i)], T.R[std::size_t(l)][std::size_t(i)])
-                    ? K[std::size_t(l)][T.keep[std::size_t(l)][std::size_t(i)]]
-                    : V[0][std::size_t(i)];
-    }
-    K[NRollsPerTurn][0] = keeper(NRollsPerTurn, 0);
+    TurnChances tc;
+    ComputeTurnChances(T, scored, tc);
     const std::size_t l = t.rollsLeft;
     if (t.phase == ToChoose) {
         const int i = t.dice - NValueBag4Ranks;
-        r.point = V[l][std::size_t(i)];
+        r.point = tc.V[l][std::size_t(i)];
         for (const PointOption& op : r.options)
-            r.chance.push_back(op.aspect == Scoring ? ending(i, op.category) : K[l][op.bag]);
+            r.chance.push_back(op.aspect == Scoring ? scored(i, op.category) : tc.K[l][op.bag]);
     } else {
-        r.point = K[l][t.dice];
+        r.point = tc.K[l][t.dice];
         for (const PointOption& op : r.options)
-            r.chance.push_back(V[l - 1][std::size_t(op.bag - NValueBag4Ranks)]);
+            r.chance.push_back(tc.V[l - 1][std::size_t(op.bag - NValueBag4Ranks)]);
     }
     return r;
 }
@@ -563,10 +722,48 @@ TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, in
 std::vector<double> ChancesAtPoints(const GameStateTable& table,
                                     const std::vector<GamePoint>& points, int target,
                                     int threads) {
+    if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
+        throw RangeError("ChancesAtPoints: the expected-score table is not complete");
+    threads = kernel::ThreadCount(threads);
+    // The points of one turn share its game state and total: one set of turn tables each, and
+    // one reach graph for all of them.
+    std::map<std::pair<std::int32_t, int>, std::size_t> turnOf;
+    std::vector<std::unique_ptr<kernel::TurnTables>> tables;
+    std::vector<Seed> seeds;
+    for (const GamePoint& p : points) {
+        CheckPoint(p.game, p.total, p.turn);
+        if (p.game.free == 0) continue;
+        const auto key = std::make_pair(GameStateIndex(p.game), p.total);
+        if (turnOf.count(key) != 0) continue;
+        turnOf[key] = tables.size();
+        tables.push_back(std::make_unique<kernel::TurnTables>());
+        kernel::ComputeTurnTables(table, p.game, kernel::Reducer::Expected, true, *tables.back());
+        AddTurnSeeds(p.game, p.total, *tables.back(), seeds);
+    }
+    const ReachGraph rg = BuildReachGraph(table, seeds, threads);
+    const ReachChances reach(rg, target, threads);
+    std::vector<std::unique_ptr<TurnChances>> turns(tables.size());
     std::vector<double> out;
     out.reserve(points.size());
-    for (const GamePoint& p : points)
-        out.push_back(ChancesToReach(table, p.game, p.total, p.turn, target, threads).point);
+    for (const GamePoint& p : points) {
+        if (p.game.free == 0) {
+            out.push_back(p.total >= target ? 1.0 : 0.0);
+            continue;
+        }
+        const std::size_t n = turnOf.at(std::make_pair(GameStateIndex(p.game), p.total));
+        if (!turns[n]) {
+            turns[n] = std::make_unique<TurnChances>();
+            ComputeTurnChances(*tables[n], [&](int i, Category c) {
+                const kernel::ScoringOutcome o = kernel::ScoreRollIn(p.game, i, c);
+                return reach.At(GameStateIndex(o.next), p.total + o.points);
+            }, *turns[n]);
+        }
+        const TurnChances& tc = *turns[n];
+        const std::size_t l = p.turn.rollsLeft;
+        out.push_back(p.turn.phase == ToChoose
+                          ? tc.V[l][std::size_t(p.turn.dice - NValueBag4Ranks)]
+                          : tc.K[l][p.turn.dice]);
+    }
     return out;
 }
 

@@ -223,6 +223,41 @@ TEST(ScoreDistribution, FromAnyPointAgreesWithTheTablesAndWithItsOptions) {
     EXPECT_THROW(DistributionFrom(t.expected, InitialGameState, 0, {0, ToRoll, 0}), RangeError);
 }
 
+TEST(ScoreDistribution, ChancesAlongAGameAreEachPointsOwn) {
+    const Tables& t = CompleteTables();
+    // Points of two turns of one game and of its end: the start of a turn, rolls to choose from,
+    // kept dice about to be rolled. Each point's chance is the tail of its own distribution, which
+    // the forward pass computes independently of the backward pass over what play reaches.
+    const GameState early = State({Twos, Fives, ThreeOfAKind, FullHouse, LargeStraight, Chance}, 12, true);
+    const GameState later = State({Twos, FullHouse, LargeStraight, Chance}, 2, true);
+    const std::vector<GamePoint> points = {
+        {early, 150, InitialTurnState},
+        {early, 150, {2, ToChoose, ValueBagRank(NValueBag4Ranks + 17)}},
+        {early, 150, {2, ToRoll, ValueBagRank(9)}},
+        {early, 150, {0, ToChoose, ValueBagRank(NValueBag4Ranks + 251)}},
+        {later, 201, InitialTurnState},
+        {later, 201, {1, ToRoll, ValueBagRank(0)}},
+        {later, 201, {1, ToChoose, ValueBagRank(NValueBag4Ranks + 120)}},
+        {GameState{0, 0, false}, 260, InitialTurnState},
+    };
+    for (const int target : {180, 260, 320, 2000}) {
+        const std::vector<double> chances = ChancesAtPoints(t.expected, points, target, 2);
+        ASSERT_EQ(chances.size(), points.size());
+        for (std::size_t n = 0; n < points.size(); ++n) {
+            const GamePoint& p = points[n];
+            const ScoreDistribution d = DistributionFrom(t.expected, p.game, p.total, p.turn, 2);
+            const double tail = target > MaxPoints ? 0.0 : ChanceToReach(d, target);
+            EXPECT_NEAR(chances[n], tail, 1e-12) << "point " << n << " target " << target;
+            if (p.game.free != 0) {
+                EXPECT_NEAR(ChancesToReach(t.expected, p.game, p.total, p.turn, target, 1).point,
+                            chances[n], 1e-15)
+                    << "point " << n << " target " << target;
+            }
+        }
+    }
+    EXPECT_THROW(ChancesAtPoints(t.expected, {{early, 150, {3, ToRoll, 5}}}, 200), RangeError);
+}
+
 TEST(ScoreDistribution, PercentilesAndChancesOfAScore) {
     ScoreDistribution d(NFinalScores, 0.0);
     d[100] = 0.25;
