@@ -114,9 +114,19 @@ void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::
                  std::vector<Ending>& out) {
     std::array<double, NRolls> q;
     ScoredRolls(T, q);
-    std::array<std::array<std::int16_t, MaxTurnPoints>, NCategories> where;
-    for (auto& w : where) w.fill(-1);
+    // Where each category and points are in out; only the entries used are set back after.
+    thread_local const auto where = [] {
+        auto w = std::make_unique<std::array<std::array<std::int16_t, MaxTurnPoints>, NCategories>>();
+        for (auto& row : *w) row.fill(-1);
+        return w;
+    }();
     out.clear();
+    struct Reset {
+        std::vector<std::int16_t*> used;
+        ~Reset() {
+            for (std::int16_t* w : used) *w = -1;
+        }
+    } reset;
     std::array<Category, NRolls> cat;
     kernel::BestCategories(table, g, T, q.data(), cat.data());
     for (int i = 0; i < NRolls; ++i) {
@@ -131,9 +141,10 @@ void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::
         else if (c <= Sixes)
             points += kernel::ScoreUpper(g.need, points).bonus;
         Check(points >= 0 && points < MaxTurnPoints, "TurnEndings", "points < MaxTurnPoints");
-        std::int16_t& w = where[c][points];
+        std::int16_t& w = (*where)[c][points];
         if (w < 0) {
             const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
+            reset.used.push_back(&w);
             w = std::int16_t(out.size());
             Ending e{c, i, 0.0, o.next.free, o.next.chip, -1, o.points};
             if (c <= Sixes) {
@@ -221,7 +232,7 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
             need[std::size_t(n)] = g.need;
             ++n;
         }
-        std::array<std::vector<Ending>, 64> endings;
+        thread_local std::array<std::vector<Ending>, 64> endings;   // capacity kept for the next group
         for (int at = 0; at < n; at += kernel::GroupLanes) {
             const int w = std::min(kernel::GroupLanes, n - at);
             kernel::ExpectedTurnTablesOfGroup(table, first.free, first.chip, &need[std::size_t(at)],
