@@ -452,26 +452,27 @@ ValueBagRank BestKeep(const TurnTables& T, int l, int i) {
     return SubBagTbl[s];
 }
 
-void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
-                               const std::uint16_t* need, int n, TurnTables* T) {
-    static_assert(GroupLanes == BulkLanes);
-    Check(free != 0 && n >= 1 && n <= GroupLanes, "ExpectedTurnTablesOfGroup",
-          "free <> [] and 1 <= n <= GroupLanes");
-    constexpr int W = BulkLanes;
+namespace {
+
+// ExpectedTurnTablesOfGroup with NV pairs of lanes.
+template <int NV>
+void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::uint16_t* need,
+                     int n, TurnTables* T) {
+    constexpr int W = 2 * NV;
     std::uint16_t lanes[W];
     for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
-    Pair R[NRolls * 2], K[NValueBag5Ranks * 2], B[NValueBag5Ranks * 2];
+    Pair R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV];
     double Rd[NRolls * W];
     const auto spreadR = [&](int l) {
         std::memcpy(Rd, R, sizeof Rd);
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = Rd[i * W + j];
     };
-    LaneScoring<Pair, 2>(table.data(), free, chip, lanes, R);
+    LaneScoring<Pair, NV>(tbl, free, chip, lanes, R);
     spreadR(0);
     for (int l = 1; l < NRollsPerTurn; ++l) {
-        LaneKeepers<Pair, 2, Reducer::Expected>(R, K);
-        LaneBest<Pair, 2>(K, B, R);
+        LaneKeepers<Pair, NV, Reducer::Expected>(R, K);
+        LaneBest<Pair, NV>(K, B, R);
         alignas(16) double Kd[NValueBag5Ranks * W];
         std::memcpy(Kd, K, sizeof Kd);
         for (int j = 0; j < n; ++j)
@@ -479,6 +480,20 @@ void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bo
         spreadR(l);
     }
     for (int j = 0; j < n; ++j) T[j].start = ExpectedStart(Rd + j, W);
+}
+
+}  // namespace
+
+void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
+                               const std::uint16_t* need, int n, TurnTables* T) {
+    static_assert(GroupLanes == BulkLanes);
+    Check(free != 0 && n >= 1 && n <= GroupLanes, "ExpectedTurnTablesOfGroup",
+          "free <> [] and 1 <= n <= GroupLanes");
+    // One pair of lanes does for two states at half the work of two pairs.
+    if (n <= 2)
+        GroupTurnTables<1>(table.data(), free, chip, need, n, T);
+    else
+        GroupTurnTables<2>(table.data(), free, chip, need, n, T);
 }
 
 int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,

@@ -590,6 +590,38 @@ TEST(TieRules, VarianceKernelChoosesAsTheTurnKernelWithOrWithoutScanningTheSubBa
     }
 }
 
+TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBits) {
+    const GameStateTable& E = OptimalTable();
+    auto single = std::make_unique<kernel::TurnTables>();
+    auto group = std::make_unique<std::array<kernel::TurnTables, kernel::GroupLanes>>();
+    std::mt19937 rng(7122026);
+    for (int round = 0; round < 120; ++round) {
+        GameState g = GameStateOfIndex(int(rng() % NGameStates));
+        if (g.free == 0) continue;
+        if (InSet(g.free, QuintorCat)) g.chip = false;
+        const int n = 1 + round % kernel::GroupLanes;
+        std::uint16_t need[kernel::GroupLanes];
+        for (int j = 0; j < n; ++j) need[j] = std::uint16_t(rng() % 64);
+        kernel::ExpectedTurnTablesOfGroup(E, g.free, g.chip, need, n, group->data());
+        for (int j = 0; j < n; ++j) {
+            const GameState s{g.free, need[j], g.chip};
+            const std::string where = GameStateToString(s) + " lane " + std::to_string(j);
+            kernel::ComputeTurnTables(E, s, kernel::Reducer::Expected, true, *single);
+            const kernel::TurnTables& t = (*group)[std::size_t(j)];
+            ASSERT_EQ(t.start, single->start) << where;
+            ASSERT_EQ(t.start, E[Index(s)]) << where;
+            for (int l = 0; l < NLevels; ++l)
+                for (int i = 0; i < NRolls; ++i) ASSERT_EQ(t.R[l][i], single->R[l][i]) << where;
+            for (int l = 1; l < NLevels; ++l)
+                for (int k = 0; k < NValueBag5Ranks; ++k) ASSERT_EQ(t.K[l][k], single->K[l][k]) << where;
+            // The categories chosen from the precomputed candidates are those chosen one
+            // candidate at a time.
+            for (int i = 0; i < NRolls; ++i)
+                ASSERT_EQ(single->cat[i], kernel::BestCategory(E, s, *single, i)) << where << " roll " << i;
+        }
+    }
+}
+
 TEST(TieRules, SortedOptionsPutTheFirstOfTheTiedBestFirstAndKeepTiesInTheirOrder) {
     EList list;
     auto sorted = [&list](std::initializer_list<double> values) {
