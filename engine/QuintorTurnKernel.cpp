@@ -447,6 +447,14 @@ ValueBagRank BestKeep(const TurnTables& T, int l, int i) {
     const double best = T.R[l][i];
     const IndexRange rg = SubBagRanges[i];
     int s = rg.last;
+    // Four sub-bags a step, with one branch: the loads do not wait for each other's outcome.
+    for (; s - 3 >= rg.first; s -= 4) {
+        const bool a = TiesWithBest(K[SubBagTbl[s]], best);
+        const bool b = TiesWithBest(K[SubBagTbl[s - 1]], best);
+        const bool c = TiesWithBest(K[SubBagTbl[s - 2]], best);
+        const bool d = TiesWithBest(K[SubBagTbl[s - 3]], best);
+        if (a | b | c | d) return SubBagTbl[a ? s : b ? s - 1 : c ? s - 2 : s - 3];
+    }
     while (s >= rg.first && !TiesWithBest(K[SubBagTbl[s]], best)) --s;
     Check(s >= rg.first, "BestKeep", "a keeper ties with RollValue[l]");
     return SubBagTbl[s];
