@@ -51,9 +51,9 @@ struct Chunk {
 
 constexpr int MaxTurnPoints = 256;   // more than one scoring can gain (30 + 35 + 100)
 
-// Probability of each roll being the one scored in a turn that follows the turn tables T: every
-// roll that the optimal rule keeps from passes its mass on through the kept dice's completions.
-// Only the rolls that carry mass need a kept sub-bag, so the choices are made one by one.
+// Probability of each roll being the one scored in a turn that follows the turn tables T (with
+// their keepers): every roll that the optimal rule keeps from passes its mass on through the kept
+// dice's completions.
 void ScoredRolls(const kernel::TurnTables& T, std::array<double, NRolls>& q) {
     std::array<double, NRolls> m;
     std::array<double, NValueBag5Ranks> kept;
@@ -65,14 +65,13 @@ void ScoredRolls(const kernel::TurnTables& T, std::array<double, NRolls>& q) {
         for (int i = 0; i < NRolls; ++i) {
             if (m[i] == 0.0) continue;
             if (KeepRatherThanScore(T.R[0][i], T.R[l][i]))
-                kept[kernel::BestKeep(T, l, i)] += m[i];
+                kept[T.keep[l][i]] += m[i];
             else
                 q[i] += m[i];
         }
         // The kept dice rolled one die at a time: every bag passes a sixth of its mass to each
         // bag one die larger (bags come in order of size).
         for (int k = 0; k < NValueBag4Ranks; ++k) {
-            if (kept[k] == 0.0) continue;
             const double sixth = kept[k] / 6.0;
             for (ValueBagRank b : lat.plusDie[k]) kept[b] += sixth;
         }

@@ -292,8 +292,6 @@ void CreateOptimalTable(const std::string& location, int threads) {
 // ---- Choice rules and the min-score computation ------------------------------------------------
 
 // Rolling on must be worth more than a tie: an option within TieTolerance scores.
-bool KeepRatherThanScore(double scoreNow, double rollOn) { return !TiesWithBest(scoreNow, rollOn); }
-
 void ChooseEvent(QuintorStrategyState* S, const GameState& g, const TurnState& t, int total,
                  Event& e, bool verbose) {
     Check(S != nullptr, "ChooseEvent", "S<>nil");

@@ -87,7 +87,7 @@ void CreateOptimalTable(const std::string& location, int threads = 0);
 // The optimal rule's choice between scoring a roll now and keeping dice to roll on, from the two
 // values: keep only when rolling on is worth more. Everything that follows the optimal player
 // (ChooseEvent, the score distribution) decides through this one test.
-bool KeepRatherThanScore(double scoreNow, double rollOn);
+inline bool KeepRatherThanScore(double scoreNow, double rollOn) { return !TiesWithBest(scoreNow, rollOn); }
 // t is in phase ToChoose with the rolled five-dice bag. The User dialogue reads the console and
 // throws EndOfInput when the input ends.
 void ChooseEvent(QuintorStrategyState* S, const GameState& g, const TurnState& t, int total,

@@ -10,6 +10,10 @@
 #include <thread>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/GeneralStuff.h"
 
 namespace quintor::kernel {
@@ -462,6 +466,36 @@ ValueBagRank BestKeep(const TurnTables& T, int l, int i) {
 
 namespace {
 
+// The sub-bag each of the first n lanes keeps from every roll with l rolls left (BestKeep's
+// choice): one scan of a roll's sub-bag list from its end serves all lanes, which mostly stop at
+// the same sub-bag. Kd and Rd hold the lanes' keeper and roll values side by side.
+template <int W>
+void LaneKeeps(const double* Kd, const double* Rd, int n, int l, TurnTables* T) {
+    const unsigned all = (1u << n) - 1;
+    for (int i = 0; i < NRolls; ++i) {
+        double thr[W];
+        for (int j = 0; j < W; ++j) thr[j] = Rd[i * W + j] - TieTolerance;   // as TiesWithBest
+        const IndexRange rg = SubBagRanges[i];
+        unsigned done = 0;
+        for (int s = rg.last; s >= rg.first; --s) {
+            const double* k = Kd + std::size_t(SubBagTbl[s]) * W;
+            unsigned hit = 0;
+#if defined(__SSE2__)
+            for (int j = 0; j < W; j += 2)
+                hit |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(_mm_loadu_pd(k + j), _mm_loadu_pd(thr + j)))) << j;
+#else
+            for (int j = 0; j < W; ++j) hit |= unsigned(k[j] >= thr[j]) << j;
+#endif
+            hit &= all & ~done;
+            if (hit == 0) continue;
+            for (unsigned h = hit; h != 0; h &= h - 1) T[std::countr_zero(h)].keep[l][i] = SubBagTbl[s];
+            done |= hit;
+            if (done == all) break;
+        }
+        Check(done == all, "LaneKeeps", "a keeper ties with RollValue[l]");
+    }
+}
+
 // ExpectedTurnTablesOfGroup with NV pairs of lanes.
 template <int NV>
 void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::uint16_t* need,
@@ -486,6 +520,7 @@ void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::
         for (int j = 0; j < n; ++j)
             for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = Kd[k * W + j];
         spreadR(l);
+        LaneKeeps<W>(Kd, Rd, n, l, T);
     }
     for (int j = 0; j < n; ++j) T[j].start = ExpectedStart(Rd + j, W);
 }

@@ -590,7 +590,7 @@ TEST(TieRules, VarianceKernelChoosesAsTheTurnKernelWithOrWithoutScanningTheSubBa
     }
 }
 
-TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBits) {
+TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBitsAndKeepers) {
     const GameStateTable& E = OptimalTable();
     auto single = std::make_unique<kernel::TurnTables>();
     auto group = std::make_unique<std::array<kernel::TurnTables, kernel::GroupLanes>>();
@@ -612,8 +612,11 @@ TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBits) {
             ASSERT_EQ(t.start, E[Index(s)]) << where;
             for (int l = 0; l < NLevels; ++l)
                 for (int i = 0; i < NRolls; ++i) ASSERT_EQ(t.R[l][i], single->R[l][i]) << where;
-            for (int l = 1; l < NLevels; ++l)
+            for (int l = 1; l < NLevels; ++l) {
                 for (int k = 0; k < NValueBag5Ranks; ++k) ASSERT_EQ(t.K[l][k], single->K[l][k]) << where;
+                for (int i = 0; i < NRolls; ++i)
+                    ASSERT_EQ(t.keep[l][i], single->keep[l][i]) << where << " roll " << i;
+            }
             // The categories chosen from the precomputed candidates are those chosen one
             // candidate at a time.
             for (int i = 0; i < NRolls; ++i)
