@@ -237,13 +237,14 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
         std::array<int, 64> cls;
         std::array<std::uint16_t, 64> need;
         int n = 0;
+        // The need is the low six bits of a state's index, the rest is the group's.
+        const auto needOf = [&](std::size_t j) { return std::uint16_t(from[j].state % 64); };
         for (std::size_t j = j0; j < j1; ++j) {
-            const GameState g = GameStateOfIndex(from[j].state);
-            const int k = nc.classOf[g.need];
+            const int k = nc.classOf[needOf(j)];
             if (seen[std::size_t(k)]) continue;
             seen[std::size_t(k)] = true;
             cls[std::size_t(n)] = k;
-            need[std::size_t(n)] = g.need;
+            need[std::size_t(n)] = needOf(j);
             ++n;
         }
         thread_local std::array<std::vector<Ending>, 64> endings;   // capacity kept for the next group
@@ -257,12 +258,11 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
             }
         }
         std::size_t nMoves = 0;
-        for (std::size_t j = j0; j < j1; ++j)
-            nMoves += endings[nc.classOf[GameStateOfIndex(from[j].state).need]].size();
+        for (std::size_t j = j0; j < j1; ++j) nMoves += endings[nc.classOf[needOf(j)]].size();
         ch.moves.reserve(nMoves);
         ch.count.reserve(j1 - j0);
         for (std::size_t j = j0; j < j1; ++j) {
-            const GameState g = GameStateOfIndex(from[j].state);
+            const GameState g{first.free, needOf(j), first.chip};
             const std::vector<Ending>& es = endings[nc.classOf[g.need]];
             for (const Ending& e : es) ch.moves.push_back(Ends(g, e));
             ch.count.push_back(std::uint16_t(es.size()));

@@ -468,24 +468,27 @@ namespace {
 
 // The sub-bag each of the first n lanes keeps from every roll with l rolls left (BestKeep's
 // choice): one scan of a roll's sub-bag list from its end serves all lanes, which mostly stop at
-// the same sub-bag. Kd and Rd hold the lanes' keeper and roll values side by side.
-template <int W>
-void LaneKeeps(const double* Kd, const double* Rd, int n, int l, TurnTables* T) {
+// the same sub-bag. K and R hold the lanes' keeper and roll values, NV pairs side by side.
+template <int NV>
+void LaneKeeps(const Pair* K, const Pair* R, int n, int l, TurnTables* T) {
     const unsigned all = (1u << n) - 1;
+    const Pair tol = Splat<Pair>(TieTolerance);
     for (int i = 0; i < NRolls; ++i) {
-        double thr[W];
-        for (int j = 0; j < W; ++j) thr[j] = Rd[i * W + j] - TieTolerance;   // as TiesWithBest
+        Pair thr[NV];
+        for (int q = 0; q < NV; ++q) thr[q] = R[i * NV + q] - tol;   // as TiesWithBest
         const IndexRange rg = SubBagRanges[i];
         unsigned done = 0;
         for (int s = rg.last; s >= rg.first; --s) {
-            const double* k = Kd + std::size_t(SubBagTbl[s]) * W;
+            const Pair* k = K + std::size_t(SubBagTbl[s]) * NV;
             unsigned hit = 0;
+            for (int q = 0; q < NV; ++q) {
 #if defined(__SSE2__)
-            for (int j = 0; j < W; j += 2)
-                hit |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(_mm_loadu_pd(k + j), _mm_loadu_pd(thr + j)))) << j;
+                hit |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(__m128d(k[q]), __m128d(thr[q])))) << (2 * q);
 #else
-            for (int j = 0; j < W; ++j) hit |= unsigned(k[j] >= thr[j]) << j;
+                hit |= (k[q][0] >= thr[q][0] ? 1u : 0u) << (2 * q);
+                hit |= (k[q][1] >= thr[q][1] ? 2u : 0u) << (2 * q);
 #endif
+            }
             hit &= all & ~done;
             if (hit == 0) continue;
             for (unsigned h = hit; h != 0; h &= h - 1) T[std::countr_zero(h)].keep[l][i] = SubBagTbl[s];
@@ -504,24 +507,22 @@ void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::
     std::uint16_t lanes[W];
     for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
     Pair R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV];
-    double Rd[NRolls * W];
     const auto spreadR = [&](int l) {
-        std::memcpy(Rd, R, sizeof Rd);
         for (int j = 0; j < n; ++j)
-            for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = Rd[i * W + j];
+            for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = R[i * NV + j / 2][j % 2];
     };
     LaneScoring<Pair, NV>(tbl, free, chip, lanes, R);
     spreadR(0);
     for (int l = 1; l < NRollsPerTurn; ++l) {
         LaneKeepers<Pair, NV, Reducer::Expected>(R, K);
         LaneBest<Pair, NV>(K, B, R);
-        alignas(16) double Kd[NValueBag5Ranks * W];
-        std::memcpy(Kd, K, sizeof Kd);
         for (int j = 0; j < n; ++j)
-            for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = Kd[k * W + j];
+            for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / 2][j % 2];
         spreadR(l);
-        LaneKeeps<W>(Kd, Rd, n, l, T);
+        LaneKeeps<NV>(K, R, n, l, T);
     }
+    double Rd[NRolls * W];
+    std::memcpy(Rd, R, sizeof Rd);
     for (int j = 0; j < n; ++j) T[j].start = ExpectedStart(Rd + j, W);
 }
 
