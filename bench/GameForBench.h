@@ -2,21 +2,31 @@
 // choice mostly, some other keep or category now and then, so that losses and luck both occur.
 #pragma once
 
+#include "engine/QuintorScoreDistribution.h"
 #include "engine/QuintorStrategies.h"
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
 
 namespace quintor {
 
-inline GameRecording BenchGame() {
+// BenchGame, and every point of it (before each roll and before each choice) into points.
+inline GameRecording BenchGame(std::vector<GamePoint>* points);
+inline GameRecording BenchGame() { return BenchGame(nullptr); }
+
+inline GameRecording BenchGame(std::vector<GamePoint>* points) {
+    const auto at = [&](const GameSession& s) {
+        if (points) points->push_back({s.gameState, SessionTotal(s), s.turnState});
+    };
     SeedGenerator(4357);
     ResetDiceDevil(FairDice());
     GameSession s;
     NewGameSession(s);
     int step = 0;
     while (s.phase != gpGameOver) {
+        at(s);
         SessionRoll(s, FairDice());
         for (;;) {
+            at(s);
             Event e;
             ChooseEvent(OptimalStrategy, s.gameState, s.turnState, SessionTotal(s), e, false);
             ++step;
@@ -32,6 +42,7 @@ inline GameRecording BenchGame() {
             }
             if (e.aspect == Keeping) {
                 SessionKeep(s, e.arg);
+                at(s);
                 SessionRoll(s, FairDice());
                 continue;
             }

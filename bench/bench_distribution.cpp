@@ -71,6 +71,25 @@ void BM_ChancesToReachEveryOption(benchmark::State& state) {
 BENCHMARK(BM_ChancesToReachEveryOption)->Arg(1)->Arg(0)->Arg(5)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Iterations(1);
 
+// The chance to reach 300 at every point of a complete game (the analysis window's chance
+// chart), two threads.
+void BM_ChancesAlongAGame(benchmark::State& state) {
+    const GameStateTable& t = Table();
+    std::vector<GamePoint> points;
+    BenchGame(&points);
+    std::vector<double> c;
+    for (auto _ : state) {
+        c = ChancesAtPoints(t, points, 300, 2);
+        benchmark::DoNotOptimize(c.data());
+    }
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    state.counters["peak_MB"] = double(u.ru_maxrss) / 1024.0;
+    state.counters["points"] = double(points.size());
+    state.counters["first"] = c.empty() ? 0.0 : c.front();
+}
+BENCHMARK(BM_ChancesAlongAGame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 // The luck of every roll, the loss of every choice and the split of a complete game, with both
 // tables loaded (the choice lists carry standard deviations).
 void BM_LuckAndSkillOfAGame(benchmark::State& state) {
