@@ -308,6 +308,11 @@ TEST(GameAnalysis, TheChanceToReachATargetThroughALateGame) {
         for (const QPointF& p : s->points())
             if (p.x() == f->ValueSeries->at(6).x()) lastChoice = s;
     ASSERT_NE(lastChoice, nullptr);
+    // QUINTOR_CHANCE_SCREENSHOT=FILE keeps a picture of the chance chart (to look at under Xvfb).
+    if (const char* shot = std::getenv("QUINTOR_CHANCE_SCREENSHOT")) {
+        QCoreApplication::processEvents();
+        f->grab().save(QString::fromLocal8Bit(shot));
+    }
     EXPECT_TRUE(f->PointText(lastChoice, lastChoice->count() - 1)
                     .endsWith(QString::fromStdString(Format(
                         "Chance to reach 240: %.2f%% before the choice, 0.00%% after it", 100.0 * c[5]))))
