@@ -362,6 +362,7 @@ void TGameAnalysisForm::CreateGameChart() {
     y->applyNiceNumbers();
     valueLo = y->min();
     valueHi = y->max();
+    valueTicks = y->tickCount();
     y->setLabelFormat(QStringLiteral("%d"));
     SetAxisLook(y, QStringLiteral("Expected final score (points)"));
     chart->addAxis(x, Qt::AlignBottom);
@@ -661,11 +662,13 @@ void TGameAnalysisForm::ShowChartOf(const std::vector<double>* c, int target) {
         chart->setTitle(QStringLiteral("Chance to reach %1 through the game").arg(target));
         ValueSeries->setName(QStringLiteral("Chance to reach %1").arg(target));
         GameAxisY->setRange(0.0, 100.0);
+        GameAxisY->setTickCount(5);   // every 25 per cent
         SetAxisLook(GameAxisY, QStringLiteral("Chance to reach %1 (%)").arg(target));
     } else {
         chart->setTitle(QStringLiteral("Expected final score through the game"));
         ValueSeries->setName(QStringLiteral("Expected final score"));
         GameAxisY->setRange(valueLo, valueHi);
+        GameAxisY->setTickCount(valueTicks);
         SetAxisLook(GameAxisY, QStringLiteral("Expected final score (points)"));
     }
 }

@@ -133,6 +133,7 @@ private:
     std::vector<quintor::GamePoint> gamePoints;
     std::vector<double> values;                    // V at each point
     double valueLo = 0.0, valueHi = 0.0;           // the value axis's range
+    int valueTicks = 5;
     QValueAxis* GameAxisY = nullptr;
     int shownTarget = 0;
     std::map<int, std::vector<double>> chances;    // by target, once computed

@@ -277,6 +277,7 @@ TEST(GameAnalysis, TheChanceToReachATargetThroughALateGame) {
     auto* axis = qobject_cast<QValueAxis*>(f->GameChart->chart()->axes(Qt::Vertical).front());
     ASSERT_NE(axis, nullptr);
     const double valueMin = axis->min(), valueMax = axis->max();
+    const int valueTicks = axis->tickCount();
 
     f->ChanceTarget->setValue(240);
     EXPECT_EQ(f->ChanceShown(), 0);   // only once the toggle is on
@@ -297,6 +298,7 @@ TEST(GameAnalysis, TheChanceToReachATargetThroughALateGame) {
     ExpectMarkersOnTheLine(f);
     EXPECT_EQ(axis->min(), 0.0);
     EXPECT_EQ(axis->max(), 100.0);
+    EXPECT_EQ(axis->tickCount(), 5);   // 0, 25, 50, 75, 100
     EXPECT_EQ(f->GameChart->chart()->title(), "Chance to reach 240 through the game");
     const QScatterSeries* firstRoll = f->RollSeries[a.choices[0].luck >= 0 ? 0 : 1];
     EXPECT_EQ(f->PointText(firstRoll, 0),
@@ -326,6 +328,7 @@ TEST(GameAnalysis, TheChanceToReachATargetThroughALateGame) {
     ExpectMarkersOnTheLine(f);
     EXPECT_EQ(axis->min(), valueMin);
     EXPECT_EQ(axis->max(), valueMax);
+    EXPECT_EQ(axis->tickCount(), valueTicks);
     EXPECT_EQ(f->PointText(firstRoll, 0), valueTip);
     f->ChanceToggle->setChecked(true);
     EXPECT_FALSE(f->ChancesComputing());
