@@ -1,5 +1,6 @@
 // An advisor window: the user types an abstract state and Analyze lists every option of that
-// situation, best first, with its optimal expected final score.
+// situation, best first, with its optimal expected final score. With a target typed beside it,
+// every option also gets its chance of reaching that final score, computed on a worker thread.
 #pragma once
 
 #include <functional>
@@ -7,9 +8,11 @@
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class TBackgroundJob;
 
 class TAdvisorForm : public QWidget {
     Q_OBJECT
@@ -22,12 +25,26 @@ public:
     void AnalyzeButtonClick() { Analyze(); }
     void UpdateButtonClick();
 
+    // The chances of the last analysis are still being computed.
+    bool Computing() const;
+
+    // Messages beside the target field.
+    static QString BadTargetText();
+    static QString ComputingText(int target);
+
 private:
     void FormCreate();
+    // The typed target: 0 for none (empty), -1 for text that is no target.
+    int Target() const;
+    void AnalyzeWithTarget(int target);
 
     std::function<std::string()> CurrentState;
     QPushButton* AnalyzeButton = nullptr;
     QLineEdit* StateEdit = nullptr;
     QPushButton* UpdateButton = nullptr;
     QPlainTextEdit* txtAdvice = nullptr;
+    QLabel* LabelTarget = nullptr;
+    QLineEdit* TargetEdit = nullptr;
+    QLabel* TargetStatus = nullptr;
+    TBackgroundJob* chances = nullptr;
 };

@@ -20,6 +20,7 @@ TDiceSetForm::TDiceSetForm(QWidget* parent)
     setAttribute(Qt::WA_AlwaysShowToolTips);
     WatchProgramEnd();
     setWindowTitle(QStringLiteral("Dice Set"));
+    RefuseWindowStates(this, Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
     setFixedSize(246, 73);
     source = FairDice();
     FormCreate();

@@ -8,6 +8,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QHBoxLayout>
@@ -20,6 +21,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QScatterSeries>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
 #include <QToolTip>
@@ -27,10 +29,12 @@
 #include <QValueAxis>
 
 #include "app/advisor.h"
+#include "app/backgroundjob.h"
 #include "app/gamewidgets.h"
 #include "app/main.h"
 #include "app/settings.h"
 #include "core/GeneralStuff.h"
+#include "history/HistoryStatistics.h"
 #include "play/QuintorStateAnalyzer.h"
 
 using namespace quintor;
@@ -166,6 +170,7 @@ TGameAnalysisForm::TGameAnalysisForm(const GameRecording& rec, int number, QWidg
     setWindowTitle(DesignedCaption() + QLatin1Char(' ') + QString::number(number));
     numbers = AnalyseLuckAndSkill(recording, OptimalStrategy);
     costly = CostliestChoices(numbers, 5);
+    gamePoints = GamePoints(recording, OptimalStrategy->Rules);
     resize(920, 740);
     setMinimumSize(640, 520);
     const int shift = (std::max(number, 1) - 1) * Offset;
@@ -186,6 +191,7 @@ void TGameAnalysisForm::FormCreate() {
         "every choice lost against the best option"));
 
     CreateGameChart();
+    CreateChanceControls();
     CreateHistogram();
     CreateCostlyChoices();
 
@@ -220,7 +226,15 @@ void TGameAnalysisForm::FormCreate() {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
+    auto* chanceRow = new QHBoxLayout;
+    chanceRow->addWidget(ChanceToggle);
+    chanceRow->addWidget(ChanceTarget);
+    chanceRow->addSpacing(12);
+    chanceRow->addWidget(ChanceStatus);
+    chanceRow->addWidget(ChanceProgress);
+    chanceRow->addStretch(1);
     layout->addWidget(LabelSplit);
+    layout->addLayout(chanceRow);
     layout->addWidget(GameChart, 3);
     layout->addLayout(bottom, 2);
 
@@ -282,8 +296,18 @@ void TGameAnalysisForm::CreateGameChart() {
             if (t.first == s) return t.second;
         return texts.front().second;   // every series is in the list
     };
+    // Each series' points by their index in gamePoints (and values): the start, then per choice
+    // the roll (2i + 1) and the choice (2i + 2).
+    auto indexesOf = [this](QXYSeries* s) -> std::vector<int>& {
+        for (auto& p : pointOf)
+            if (p.first == s) return p.second;
+        pointOf.push_back({s, {}});
+        return pointOf.back().second;
+    };
     double lo = numbers.start, hi = numbers.start;
     ValueSeries->append(0.0, numbers.start);
+    values.push_back(numbers.start);
+    indexesOf(ValueSeries).push_back(0);
     for (std::size_t i = 0; i < numbers.choices.size(); ++i) {
         const ChoiceAnalysis& c = numbers.choices[i];
         const GameRecordingEntry& e = recording.entry[i];
@@ -293,16 +317,23 @@ void TGameAnalysisForm::CreateGameChart() {
         const double xc = (c.turn - 1) + double(roll) / NRollsPerTurn;
         ValueSeries->append(xr, c.rolled);
         ValueSeries->append(xc, c.chosen);
+        values.push_back(c.rolled);
+        values.push_back(c.chosen);
+        const int at = int(2 * i + 1);
+        indexesOf(ValueSeries).push_back(at);
+        indexesOf(ValueSeries).push_back(at + 1);
         lo = std::min({lo, c.rolled, c.chosen});
         hi = std::max({hi, c.rolled, c.chosen});
         const std::string where = PositionText(e);
         QScatterSeries* r = RollSeries[c.luck >= 0.0 ? 0 : 1];
         r->append(xr, c.rolled);
+        indexesOf(r).push_back(at);
         textsOf(r).push_back(Q(Format("Turn %d, roll %d: %s\nExpected %.2f before the roll, %.2f "
                                       "after it: luck %+.2f",
                                       c.turn, roll, where.c_str(), c.before, c.rolled, c.luck)));
         QScatterSeries* m = ChoiceSeries[std::size_t(c.deltaClass + 1)];
         m->append(xc, c.chosen);
+        indexesOf(m).push_back(at + 1);
         std::string text = Format("Turn %d: %s\nYour choice: %s, expected %.2f", c.turn,
                                   where.c_str(), ShortChoiceText(e.event).c_str(), c.chosen);
         if (c.noChoice)
@@ -324,8 +355,14 @@ void TGameAnalysisForm::CreateGameChart() {
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
     SetAxisLook(x, QStringLiteral("Turn"));
     auto* y = new QValueAxis;
-    y->setRange(std::floor(lo - 5.0), std::ceil(hi + 5.0));
+    GameAxisY = y;
+    valueLo = std::floor(lo - 5.0);
+    valueHi = std::ceil(hi + 5.0);
+    y->setRange(valueLo, valueHi);
     y->applyNiceNumbers();
+    valueLo = y->min();
+    valueHi = y->max();
+    valueTicks = y->tickCount();
     y->setLabelFormat(QStringLiteral("%d"));
     SetAxisLook(y, QStringLiteral("Expected final score (points)"));
     chart->addAxis(x, Qt::AlignBottom);
@@ -500,9 +537,140 @@ bool TGameAnalysisForm::eventFilter(QObject* watched, QEvent* ev) {
 }
 
 QString TGameAnalysisForm::PointText(const QScatterSeries* series, int i) const {
+    QString text;
     for (const auto& t : texts)
-        if (t.first == series && i >= 0 && i < int(t.second.size())) return t.second[std::size_t(i)];
-    return QString();
+        if (t.first == series && i >= 0 && i < int(t.second.size())) text = t.second[std::size_t(i)];
+    const auto shown = chances.find(shownTarget);
+    if (text.isEmpty() || shownTarget == 0 || shown == chances.end()) return text;
+    for (const auto& p : pointOf) {
+        if (p.first != series || i >= int(p.second.size())) continue;
+        // Every marker follows a point: a roll's the position before it, a choice's the roll.
+        const int at = p.second[std::size_t(i)];
+        const std::vector<double>& c = shown->second;
+        if (at < 1 || at >= int(c.size())) break;
+        text += Q(Format(at % 2 == 1 ? "\nChance to reach %d: %.2f%% before the roll, %.2f%% after it"
+                                     : "\nChance to reach %d: %.2f%% before the choice, %.2f%% after it",
+                         shownTarget, 100.0 * c[std::size_t(at - 1)], 100.0 * c[std::size_t(at)]));
+    }
+    return text;
+}
+
+// ---- The chance to reach a target -------------------------------------------------------------
+
+int TGameAnalysisForm::DefaultChanceTarget(QWidget* owner) {
+    constexpr int Otherwise = 300;
+    auto* main = qobject_cast<TMainForm*>(owner);
+    if (!main) return Otherwise;
+    const int best = ReadHistoryStatistics(main->History(), HistoryFilter{}).bestScore;
+    return best > 0 ? best : Otherwise;
+}
+
+void TGameAnalysisForm::CreateChanceControls() {
+    ChanceToggle = new QCheckBox(QStringLiteral("Show the &chance to reach"), this);
+    ChanceToggle->setObjectName(QStringLiteral("ChanceToggle"));
+    ChanceToggle->setToolTip(QStringLiteral(
+        "The chart shows, instead of the expected final score, the chance of reaching the final "
+        "score beside when the rest of the game is played for the best expected score"));
+    ChanceTarget = new QSpinBox(this);
+    ChanceTarget->setObjectName(QStringLiteral("ChanceTarget"));
+    ChanceTarget->setRange(1, MaxPoints);
+    ChanceTarget->setValue(DefaultChanceTarget(parentWidget()));
+    // A typed number counts once it is complete (Return or leaving the field).
+    ChanceTarget->setKeyboardTracking(false);
+    ChanceTarget->setToolTip(QStringLiteral("The final score to reach (by default your best)"));
+    ChanceStatus = new QLabel(this);
+    ChanceStatus->setObjectName(QStringLiteral("ChanceStatus"));
+    ChanceStatus->hide();
+    ChanceProgress = new QProgressBar(this);
+    ChanceProgress->setObjectName(QStringLiteral("ChanceProgress"));
+    ChanceProgress->setMaximumWidth(180);
+    ChanceProgress->hide();
+    chanceJob = new TBackgroundJob(this);
+
+    connect(ChanceToggle, &QCheckBox::toggled, this, [this] { ChanceSettingsChanged(); });
+    connect(ChanceTarget, &QSpinBox::valueChanged, this, [this] { ChanceSettingsChanged(); });
+    connect(chanceJob, &TBackgroundJob::Progress, this, [this](int done, int all) {
+        ChanceProgress->setRange(0, all);
+        ChanceProgress->setValue(done);
+    });
+    connect(chanceJob, &TBackgroundJob::BusyChanged, this, [this](bool busy) {
+        if (busy) return;
+        ChanceProgress->hide();
+        if (ChanceStatus->text().startsWith(QStringLiteral("Computing"))) ChanceStatus->hide();
+    });
+}
+
+bool TGameAnalysisForm::ChancesComputing() const { return chanceJob->Busy(); }
+
+void TGameAnalysisForm::ChanceSettingsChanged() {
+    const int target = ChanceTarget->value();
+    const auto known = chances.find(target);
+    if (!ChanceToggle->isChecked() || known != chances.end()) {
+        chanceJob->Cancel();
+        ChanceStatus->hide();
+        ChanceProgress->hide();
+        ShowChartOf(ChanceToggle->isChecked() ? &known->second : nullptr, target);
+        return;
+    }
+    const CacheState* C = OptimalStrategy ? OptimalStrategy->Cache : nullptr;
+    if (!C) return;
+    // The worker's own copies: tables loaded meanwhile cannot change what it reads.
+    auto table = std::make_shared<const GameStateTable>(C->Table);
+    auto at = std::make_shared<const std::vector<GamePoint>>(gamePoints);
+    ChanceStatus->setText(QStringLiteral("Computing the chances to reach %1 ...").arg(target));
+    ChanceStatus->show();
+    ChanceProgress->setRange(0, int(gamePoints.size()));
+    ChanceProgress->setValue(0);
+    ChanceProgress->show();
+    chanceJob->Request([this, table, at, target](const TBackgroundJob::Control& control) {
+        std::function<void()> show;
+        try {
+            std::vector<double> c = ChancesThroughGame(*table, *at, target, &control.stop,
+                                                       control.progress);
+            if (c.size() != at->size()) return show;   // stopped: a newer request came
+            show = [this, c = std::move(c), target] {
+                chances[target] = c;
+                ChanceStatus->hide();
+                ChanceProgress->hide();
+                if (ChanceToggle->isChecked() && ChanceTarget->value() == target)
+                    ShowChartOf(&chances[target], target);
+            };
+        } catch (const std::exception& e) {
+            show = [this, text = QString::fromStdString(e.what())] {
+                ChanceStatus->setText(QStringLiteral("No chances: ") + text);
+                ChanceStatus->show();
+                ChanceProgress->hide();
+            };
+        }
+        return show;
+    });
+}
+
+void TGameAnalysisForm::ShowChartOf(const std::vector<double>* c, int target) {
+    if (c && c->size() != values.size()) return;
+    for (auto& [series, at] : pointOf) {
+        QList<QPointF> shown = series->points();
+        for (int k = 0; k < int(shown.size()) && k < int(at.size()); ++k) {
+            const std::size_t p = std::size_t(at[std::size_t(k)]);
+            shown[k].setY(c ? 100.0 * (*c)[p] : values[p]);
+        }
+        series->replace(shown);
+    }
+    shownTarget = c ? target : 0;
+    QChart* chart = GameChart->chart();
+    if (c) {
+        chart->setTitle(QStringLiteral("Chance to reach %1 through the game").arg(target));
+        ValueSeries->setName(QStringLiteral("Chance to reach %1").arg(target));
+        GameAxisY->setRange(0.0, 100.0);
+        GameAxisY->setTickCount(5);   // every 25 per cent
+        SetAxisLook(GameAxisY, QStringLiteral("Chance to reach %1 (%)").arg(target));
+    } else {
+        chart->setTitle(QStringLiteral("Expected final score through the game"));
+        ValueSeries->setName(QStringLiteral("Expected final score"));
+        GameAxisY->setRange(valueLo, valueHi);
+        GameAxisY->setTickCount(valueTicks);
+        SetAxisLook(GameAxisY, QStringLiteral("Expected final score (points)"));
+    }
 }
 
 void TGameAnalysisForm::ShowTip(const QScatterSeries* series, const QPointF& p, bool on) {

@@ -1,10 +1,12 @@
 // The analysis window of one recorded game: the game's chart (V through the game, the luck of
-// every roll, every choice by its loss class), the split into luck and skill, where the score
-// falls among optimal games, and the costliest choices, each a double-click from an advisor.
+// every roll, every choice by its loss class; or instead the chance of reaching a target score),
+// the split into luck and skill, where the score falls among optimal games, and the costliest
+// choices, each a double-click from an advisor.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,14 +19,19 @@
 
 class QChart;
 class QChartView;
+class QCheckBox;
 class QKeyEvent;
 class QLabel;
 class QLineSeries;
 class QProgressBar;
 class QScatterSeries;
+class QSpinBox;
 class QTableWidget;
 class QThread;
+class QValueAxis;
+class QXYSeries;
 class TAdvisorForm;
+class TBackgroundJob;
 
 // The optimal score distribution for the window program: from memory, from its file beside the
 // tables, or computed on a worker thread (never on the window thread), then saved there. One per
@@ -74,6 +81,14 @@ public:
     QString PointText(const QScatterSeries* series, int i) const;
     // Opens an advisor window on the position of costliest-choices row `row`.
     TAdvisorForm* OpenAdvisorAt(int row);
+    // The game's points, one per point of ValueSeries.
+    const std::vector<quintor::GamePoint>& Points() const { return gamePoints; }
+    // The target whose chances the game chart shows, 0 while it shows the expected final score.
+    int ChanceShown() const { return shownTarget; }
+    bool ChancesComputing() const;
+    // The target offered first: the best final score of the player's fair games in the history
+    // of the main window `owner` (when it is one and has any), else 300.
+    static int DefaultChanceTarget(QWidget* owner);
 
     QLabel* LabelSplit = nullptr;
     QLabel* LabelPercentile = nullptr;
@@ -85,6 +100,10 @@ public:
     std::vector<QScatterSeries*> RollSeries;       // lucky, unlucky
     std::vector<QScatterSeries*> ChoiceSeries;     // best, "<>", "*", "**", "***"
     QLineSeries* ScoreMark = nullptr;              // the player's score on the histogram
+    QCheckBox* ChanceToggle = nullptr;             // the chart shows the chance to reach ...
+    QSpinBox* ChanceTarget = nullptr;              // ... this final score
+    QLabel* ChanceStatus = nullptr;                // computing, or why there are no chances
+    QProgressBar* ChanceProgress = nullptr;        // points done while computing
 
 protected:
     bool eventFilter(QObject* watched, QEvent* ev) override;
@@ -99,12 +118,26 @@ private:
     QScatterSeries* AddMarkers(QChart* chart, const QString& name, const char* colour,
                                int shape, double size);
     void ShowTip(const QScatterSeries* series, const QPointF& p, bool on);
+    void CreateChanceControls();
+    void ChanceSettingsChanged();
+    // The chart with the chances to reach target (chances null: the expected final scores).
+    void ShowChartOf(const std::vector<double>* chances, int target);
 
     quintor::GameRecording recording;
     quintor::LuckAndSkill numbers;
     std::vector<int> costly;
     // Per series, the text of each point, in point order.
     std::vector<std::pair<const QScatterSeries*, std::vector<QString>>> texts;
+    // Per series of the game chart, the index in gamePoints of each of its points.
+    std::vector<std::pair<QXYSeries*, std::vector<int>>> pointOf;
+    std::vector<quintor::GamePoint> gamePoints;
+    std::vector<double> values;                    // V at each point
+    double valueLo = 0.0, valueHi = 0.0;           // the value axis's range
+    int valueTicks = 5;
+    QValueAxis* GameAxisY = nullptr;
+    int shownTarget = 0;
+    std::map<int, std::vector<double>> chances;    // by target, once computed
+    TBackgroundJob* chanceJob = nullptr;
 };
 
 // The number in a recording window's caption ("Game Recording 3 [a.txt]" gives 3; 1 if none).

@@ -65,6 +65,7 @@ TGameRecForm::TGameRecForm(QWidget* parent)
     // Hints show while the user points, even when another window has the focus.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     WatchProgramEnd();
+    RefuseWindowStates(this, Qt::WindowMaximized | Qt::WindowFullScreen);
     setWindowTitle(DesignedCaption());
     setAttribute(Qt::WA_DeleteOnClose);
     FormCreate();

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QObject>
+#include <QTimer>
 #include <QVariant>
 #include <QWidget>
 
@@ -33,6 +34,30 @@ public:
             programEnding = true;
         return QObject::eventFilter(obj, ev);
     }
+};
+
+// Takes a window out of the states it refuses; see RefuseWindowStates.
+class StateGuard : public QObject {
+public:
+    StateGuard(QWidget* w, Qt::WindowStates states) : QObject(w), window(w), refused(states) {}
+    bool eventFilter(QObject* obj, QEvent* ev) override {
+        if (obj == window && ev->type() == QEvent::WindowStateChange && (window->windowState() & refused)) {
+            // After the window manager's other news: an owner minimised at the same time has
+            // said so by then.
+            QTimer::singleShot(0, window, [w = window, refused = refused] {
+                const Qt::WindowStates now = w->windowState() & refused;
+                const QWidget* owner = w->parentWidget();
+                if (!now || ((now & Qt::WindowMinimized) && owner && owner->isMinimized())) return;
+                w->setWindowState(w->windowState() & ~refused);
+                w->show();
+            });
+        }
+        return QObject::eventFilter(obj, ev);
+    }
+
+private:
+    QWidget* window;
+    Qt::WindowStates refused;
 };
 
 HintGate* Gate() {
@@ -76,4 +101,8 @@ void WatchProgramEnd() {
 bool OwnerClosed(const QWidget* w) {
     const QWidget* owner = w->parentWidget();
     return programEnding || (owner != nullptr && !owner->isVisible());
+}
+
+void RefuseWindowStates(QWidget* w, Qt::WindowStates refused) {
+    w->installEventFilter(new StateGuard(w, refused));
 }

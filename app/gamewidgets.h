@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <QFont>
+#include <Qt>
 
 #include "concepts/QuintorConcepts.h"
 
@@ -30,3 +31,8 @@ bool HintShown(const QWidget* w);
 // are created.
 void WatchProgramEnd();
 bool OwnerClosed(const QWidget* w);
+
+// For windows without a minimise or a maximise box. A window manager that offers the box all the
+// same (some draw every box on every frame) could, say, hide the score card with no way back;
+// the window leaves a refused state at once. It stays minimised when its owner is too.
+void RefuseWindowStates(QWidget* w, Qt::WindowStates refused);

@@ -57,6 +57,7 @@ TMainForm::TMainForm(QWidget* parent)
                               Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("MainForm");
     setWindowTitle("Quintor Trainer");
+    RefuseWindowStates(this, Qt::WindowMaximized | Qt::WindowFullScreen);   // a fixed strip
     CreateActions();
     CreateMenus();
     CreateControls();

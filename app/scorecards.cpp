@@ -78,6 +78,7 @@ TScoreCardForm::TScoreCardForm(QWidget* parent)
     setAttribute(Qt::WA_AlwaysShowToolTips);
     WatchProgramEnd();
     setWindowTitle(QStringLiteral("Score Card"));
+    RefuseWindowStates(this, Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
     setFixedSize(305, 505);
     FormCreate();
     ShowHints(false);

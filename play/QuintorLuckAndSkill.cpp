@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "core/GeneralStuff.h"
+#include "play/DiceDevils.h"
 
 namespace quintor {
 
@@ -58,6 +59,56 @@ LuckAndSkill AnalyseLuckAndSkill(const GameRecording& rec, QuintorStrategyState*
     }
     a.end = v;
     return a;
+}
+
+std::vector<GamePoint> GamePoints(const GameRecording& rec, const QuintorRulesState* rules) {
+    Check(rules != nullptr, "GamePoints", "rules<>nil");
+    std::vector<GamePoint> points;
+    if (rec.len == 0) {
+        points.push_back({InitialGameState, 0, InitialTurnState});
+        return points;
+    }
+    points.reserve(1 + 2 * std::size_t(rec.len));
+    points.push_back({rec.entry[0].gameState, rec.entry[0].total, InitialTurnState});
+    for (int i = 0; i < rec.len; ++i) {
+        const GameRecordingEntry& e = rec.entry[std::size_t(i)];
+        points.push_back({e.gameState, e.total, e.turnState});
+        GamePoint after{e.gameState, e.total, e.turnState};
+        if (e.event.aspect == Scoring) {
+            ScoreCard delta;
+            Event scoring = e.event;
+            ApplyScoringEvent(rules, e.gameState, e.turnState, after.game, delta, scoring);
+            after.total += delta[GrandTotal];
+            after.turn = InitialTurnState;
+        } else {
+            ApplyTurnEvent(after.turn, e.event);   // the kept dice, about to be rolled
+        }
+        points.push_back(after);
+    }
+    return points;
+}
+
+std::vector<double> ChancesThroughGame(const GameStateTable& table,
+                                       const std::vector<GamePoint>& points, int target,
+                                       const std::atomic<bool>* stop,
+                                       const std::function<void(int, int)>& progress) {
+    std::vector<double> out;
+    out.reserve(points.size());
+    std::size_t from = 0;
+    while (from < points.size()) {
+        if (stop && *stop) return {};
+        // One game state's points share most of their work in the engine: one call for them.
+        std::size_t to = from + 1;
+        while (to < points.size() && EqualGameStates(points[to].game, points[from].game)) ++to;
+        const std::vector<GamePoint> group(points.begin() + std::ptrdiff_t(from),
+                                           points.begin() + std::ptrdiff_t(to));
+        const std::vector<double> chances = ChancesAtPoints(table, group, target);
+        out.insert(out.end(), chances.begin(), chances.end());
+        from = to;
+        if (progress) progress(int(from), int(points.size()));
+    }
+    if (stop && *stop) return {};
+    return out;
 }
 
 std::string SplitLine(const LuckAndSkill& a) {

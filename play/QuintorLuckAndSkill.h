@@ -9,6 +9,8 @@
 // is the final score of a finished game.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,20 @@ std::string PercentileLine(int score, const ScoreDistribution& d);
 // only for a finished game.
 void WriteLuckAndSkill(std::vector<std::string>& lines, const LuckAndSkill& a,
                        const ScoreDistribution& d);
+
+// The points of a recorded game in the order of its chart: the start of its first turn (the start
+// of the game for every game played from the start), then for each choice the rolled position it
+// was made in and the position it led to (the kept dice before the next roll, or the start of the
+// next turn; after the last scoring of a finished game, its end). 1 + 2 x rec.len points.
+std::vector<GamePoint> GamePoints(const GameRecording& rec, const QuintorRulesState* rules);
+
+// P(final >= target) under optimal play from each of the points (ChancesAtPoints), a turn's
+// points at a time: progress(done, all) follows each group of points of one game state, and once
+// *stop is set the work ends there and the result is empty.
+std::vector<double> ChancesThroughGame(const GameStateTable& table,
+                                       const std::vector<GamePoint>& points, int target,
+                                       const std::atomic<bool>* stop = nullptr,
+                                       const std::function<void(int, int)>& progress = {});
 
 // Indexes of the up to n costliest choices that are not the best option, largest loss first
 // (equal losses in game order).

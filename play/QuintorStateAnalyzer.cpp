@@ -193,14 +193,17 @@ void WriteEList(std::vector<std::string>& lines, const EList& list, const ValueL
 std::vector<double> EListChances(const EList& list, const GameState& g, int total, int target) {
     Check(OptimalStrategy != nullptr && OptimalStrategy->Cache != nullptr, "EListChances",
           "OptimalStrategy^.Cache <> nil");
+    if (GameOver(g)) return {};
+    return EListChances(
+        list, ChancesToReach(OptimalStrategy->Cache->Table, g, total, list.turnState, target));
+}
+
+std::vector<double> EListChances(const EList& list, const TargetChances& c) {
     std::vector<double> out;
-    if (GameOver(g)) return out;
-    const TargetChances c =
-        ChancesToReach(OptimalStrategy->Cache->Table, g, total, list.turnState, target);
     for (int e = 0; e < list.len; ++e) {
         const Event& ev = list.entry[std::size_t(e)].event;
         double chance = -1.0;
-        for (std::size_t o = 0; o < c.options.size(); ++o) {
+        for (std::size_t o = 0; o < c.options.size() && o < c.chance.size(); ++o) {
             const PointOption& op = c.options[o];
             const bool same =
                 op.aspect == ev.aspect &&
@@ -233,21 +236,41 @@ void AppendChances(std::vector<std::string>& lines, const EList& list, const Val
 }
 
 bool AdviseWithTarget(std::vector<std::string>& lines, std::string_view text, int target) {
-    if (!Advise(lines, text, OptimalStrategy)) return false;
+    TargetAdvice advice = PrepareTargetAdvice(text);
+    if (advice.wantsChances) {
+        Check(OptimalStrategy->Cache != nullptr, "AdviseWithTarget", "OptimalStrategy^.Cache <> nil");
+        FinishTargetAdvice(advice, ChancesToReach(OptimalStrategy->Cache->Table, advice.game,
+                                                  advice.total, advice.turn, target),
+                           target);
+    }
+    lines.insert(lines.end(), advice.lines.begin(), advice.lines.end());
+    return advice.ok;
+}
+
+TargetAdvice PrepareTargetAdvice(std::string_view text) {
+    TargetAdvice a;
+    a.ok = Advise(a.lines, text, OptimalStrategy);
+    if (!a.ok) return a;
     AbstractState state;
     ReadAbstractState(text, state);
-    GameState gs = state.gameState;
-    if (InSet(gs.free, QuintorCat)) gs.chip = false;
-    EList list;
-    if (GameOver(gs))
-        return true;
-    if (state.turnState.phase == ToRoll)
-        ListRollOutcomes(list, OptimalStrategy, gs, state.total, state.turnState);
+    a.game = state.gameState;
+    if (InSet(a.game.free, QuintorCat)) a.game.chip = false;   // as Advise reads it
+    a.total = state.total;
+    a.turn = state.turnState;
+    a.dice = state.dice;
+    if (GameOver(a.game)) return a;
+    if (a.turn.phase == ToRoll)
+        ListRollOutcomes(a.list, OptimalStrategy, a.game, a.total, a.turn);
     else
-        ListChoiceOptions(list, OptimalStrategy, gs, state.total, state.turnState);
-    SortEList(list);
-    AppendChances(lines, list, state.dice, EListChances(list, gs, state.total, target), target);
-    return true;
+        ListChoiceOptions(a.list, OptimalStrategy, a.game, a.total, a.turn);
+    SortEList(a.list);
+    a.wantsChances = a.list.len > 0;
+    return a;
+}
+
+void FinishTargetAdvice(TargetAdvice& a, const TargetChances& chances, int target) {
+    if (!a.wantsChances) return;
+    AppendChances(a.lines, a.list, a.dice, EListChances(a.list, chances), target);
 }
 
 bool Advise(std::vector<std::string>& lines, std::string_view text, QuintorStrategyState* S) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/QuintorEventLists.h"
+#include "engine/QuintorScoreDistribution.h"
 
 namespace quintor {
 
@@ -60,11 +61,29 @@ bool Advise(std::vector<std::string>& lines, std::string_view text,
 // The chance (0..1) of reaching target under optimal play after each entry of list (a listing of
 // the point g, total, list.turnState), from the optimal strategy's complete table.
 std::vector<double> EListChances(const EList& list, const GameState& g, int total, int target);
+// The same picked from the chances of every option of that point.
+std::vector<double> EListChances(const EList& list, const TargetChances& c);
 // Appends Format(" %6.2f%%", 100 x chance) to the option lines (the last list.len lines), and
 // under them "Best chance to reach T: <option>" when the best chance is not the first option's.
 void AppendChances(std::vector<std::string>& lines, const EList& list, const ValueList& dice,
                    const std::vector<double>& chances, int target);
 // Advise with a target: the same listing, every option line with its chance to reach target.
 bool AdviseWithTarget(std::vector<std::string>& lines, std::string_view text, int target);
+
+// AdviseWithTarget in three steps, so that the slow middle one, ChancesToReach at the point, can
+// run on another thread: PrepareTargetAdvice writes Advise's lines and keeps the point and its
+// list; FinishTargetAdvice appends the chances to those lines.
+struct TargetAdvice {
+    std::vector<std::string> lines;   // as Advise writes them (the error report for a bad text)
+    bool ok = false;                  // the text was read
+    bool wantsChances = false;        // read, and the point has options to give chances for
+    GameState game;                   // the point the chances are computed for
+    int total = 0;
+    TurnState turn;
+    ValueList dice;                   // as typed
+    EList list;                       // sorted as listed
+};
+TargetAdvice PrepareTargetAdvice(std::string_view text);
+void FinishTargetAdvice(TargetAdvice& advice, const TargetChances& chances, int target);
 
 }  // namespace quintor

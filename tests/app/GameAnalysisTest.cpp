@@ -9,13 +9,17 @@
 #include <QLineSeries>
 #include <QProgressBar>
 #include <QScatterSeries>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
+#include <QThreadPool>
+#include <QValueAxis>
 
 #include "AppTestSupport.h"
 #include "app/advisor.h"
 #include "app/gameanalysis.h"
 #include "engine/QuintorScoreDistribution.h"
+#include "history/HistoryRecording.h"
 
 using namespace quintor;
 
@@ -192,6 +196,179 @@ TEST(GameAnalysis, AbortedGameEndsAtTheExpectationOfItsLastPosition) {
     EXPECT_TRUE(f->LabelPercentile->text().startsWith("The game was aborted"));
     EXPECT_EQ(f->ScoreMark, nullptr);
     f->close();
+}
+
+// A game recorded from late on: Sixes and Chance free, 200 so far, the bonus made. It keeps
+// 6 6 6, scores 6 6 6 3 5 in Sixes, then 1 2 3 4 5 in Chance: 233.
+GameRecording LateGame() {
+    auto bag = [](std::initializer_list<int> values) {
+        ValueBag b;
+        for (int v : values) AddToBag(b, v, 1);
+        return RankFromValueBag(b);
+    };
+    GameRecording rec;
+    InitGameRecording(rec);
+    GameState g;
+    g.free = CategorySet((1u << Sixes) | (1u << Chance));
+    g.need = 0;
+    const TurnState first{2, ToChoose, bag({6, 6, 6, 1, 2})};
+    ExtendGameRecording(rec, g, 200, Event{Keeping, 0, std::uint16_t(bag({6, 6, 6}))}, first);
+    const TurnState second{1, ToChoose, bag({6, 6, 6, 3, 5})};
+    Event sixes{Scoring, Sixes, 0};
+    GameState next;
+    ScoreCard delta;
+    ApplyScoringEvent(OptimalStrategy->Rules, g, second, next, delta, sixes);
+    ExtendGameRecording(rec, g, 200, sixes, second);
+    const TurnState last{2, ToChoose, bag({1, 2, 3, 4, 5})};
+    Event chance{Scoring, Chance, 0};
+    GameState end;
+    ApplyScoringEvent(OptimalStrategy->Rules, next, last, end, delta, chance);
+    ExtendGameRecording(rec, next, 200 + sixes.arg, chance, last);
+    return rec;
+}
+
+// Lets the window's worker finish, for at most a minute.
+void WaitForChances(const TGameAnalysisForm* f) {
+    QElapsedTimer clock;
+    clock.start();
+    while (f->ChancesComputing() && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    EXPECT_FALSE(f->ChancesComputing());
+}
+
+// Every point of every series of the game chart has the height of its point of the line.
+void ExpectMarkersOnTheLine(const TGameAnalysisForm* f) {
+    std::vector<const QScatterSeries*> markers(f->RollSeries.begin(), f->RollSeries.end());
+    markers.insert(markers.end(), f->ChoiceSeries.begin(), f->ChoiceSeries.end());
+    for (const QScatterSeries* s : markers)
+        for (const QPointF& p : s->points()) {
+            bool found = false;
+            for (const QPointF& q : f->ValueSeries->points())
+                if (q.x() == p.x()) found = q.y() == p.y();
+            EXPECT_TRUE(found) << p.x();
+        }
+}
+
+// The chart shows the chance to reach a target instead: computed on a worker (with a progress
+// bar meanwhile), one chance per point of the game, each the engine's at that point; tooltips
+// give the chances; off again, the expected final scores are back. A newer target replaces one
+// still being computed. The target offered first is the player's best fair game, else 300.
+TEST(GameAnalysis, TheChanceToReachATargetThroughALateGame) {
+    Trainer t;
+    const GameRecording rec = LateGame();
+    ASSERT_EQ(rec.len, 3);
+    EXPECT_EQ(TGameAnalysisForm::DefaultChanceTarget(t.main.get()), 300);   // no game stored yet
+    auto* f = new TGameAnalysisForm(rec, 2, t.main.get());
+    f->show();
+    EXPECT_FALSE(f->ChanceToggle->isChecked());
+    EXPECT_EQ(f->ChanceTarget->value(), 300);
+    EXPECT_EQ(f->ChanceShown(), 0);
+    const LuckAndSkill a = AnalyseLuckAndSkill(rec, OptimalStrategy);
+    ASSERT_TRUE(a.finished);
+    ASSERT_EQ(a.finalScore, 233);
+    const std::vector<GamePoint> points = GamePoints(rec, OptimalStrategy->Rules);
+    ASSERT_EQ(f->Points().size(), points.size());
+    ASSERT_EQ(f->ValueSeries->count(), int(points.size()));
+    std::vector<double> values;
+    for (const QPointF& p : f->ValueSeries->points()) values.push_back(p.y());
+    const QString valueTip = f->PointText(f->RollSeries[a.choices[0].luck >= 0 ? 0 : 1], 0);
+    auto* axis = qobject_cast<QValueAxis*>(f->GameChart->chart()->axes(Qt::Vertical).front());
+    ASSERT_NE(axis, nullptr);
+    const double valueMin = axis->min(), valueMax = axis->max();
+    const int valueTicks = axis->tickCount();
+
+    f->ChanceTarget->setValue(240);
+    EXPECT_EQ(f->ChanceShown(), 0);   // only once the toggle is on
+    EXPECT_FALSE(f->ChancesComputing());
+    f->ChanceToggle->setChecked(true);
+    EXPECT_TRUE(f->ChancesComputing());
+    EXPECT_TRUE(f->ChanceProgress->isVisible());
+    EXPECT_TRUE(f->ChanceStatus->text().startsWith("Computing the chances to reach 240"));
+    WaitForChances(f);
+    EXPECT_FALSE(f->ChanceProgress->isVisible());
+    EXPECT_FALSE(f->ChanceStatus->isVisible());
+    ASSERT_EQ(f->ChanceShown(), 240);
+    const std::vector<double> c = ChancesAtPoints(OptimalStrategy->Cache->Table, points, 240);
+    for (std::size_t i = 0; i < points.size(); ++i)
+        EXPECT_NEAR(f->ValueSeries->at(int(i)).y(), 100.0 * c[i], 1e-9) << i;
+    EXPECT_GT(c[0], 0.0);
+    EXPECT_EQ(c.back(), 0.0);   // 233 is short of 240
+    ExpectMarkersOnTheLine(f);
+    EXPECT_EQ(axis->min(), 0.0);
+    EXPECT_EQ(axis->max(), 100.0);
+    EXPECT_EQ(axis->tickCount(), 5);   // 0, 25, 50, 75, 100
+    EXPECT_EQ(f->GameChart->chart()->title(), "Chance to reach 240 through the game");
+    const QScatterSeries* firstRoll = f->RollSeries[a.choices[0].luck >= 0 ? 0 : 1];
+    EXPECT_EQ(f->PointText(firstRoll, 0),
+              valueTip + QString::fromStdString(Format(
+                             "\nChance to reach 240: %.2f%% before the roll, %.2f%% after it",
+                             100.0 * c[0], 100.0 * c[1])));
+    const QScatterSeries* lastChoice = nullptr;
+    for (const QScatterSeries* s : f->ChoiceSeries)
+        for (const QPointF& p : s->points())
+            if (p.x() == f->ValueSeries->at(6).x()) lastChoice = s;
+    ASSERT_NE(lastChoice, nullptr);
+    // QUINTOR_CHANCE_SCREENSHOT=FILE keeps a picture of the chance chart (to look at under Xvfb).
+    if (const char* shot = std::getenv("QUINTOR_CHANCE_SCREENSHOT")) {
+        QCoreApplication::processEvents();
+        f->grab().save(QString::fromLocal8Bit(shot));
+    }
+    EXPECT_TRUE(f->PointText(lastChoice, lastChoice->count() - 1)
+                    .endsWith(QString::fromStdString(Format(
+                        "Chance to reach 240: %.2f%% before the choice, 0.00%% after it", 100.0 * c[5]))))
+        << f->PointText(lastChoice, lastChoice->count() - 1).toStdString();
+
+    // Off: the expected final scores and their axis and tooltips again; on: at once, as known.
+    f->ChanceToggle->setChecked(false);
+    EXPECT_FALSE(f->ChancesComputing());
+    EXPECT_EQ(f->ChanceShown(), 0);
+    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(f->ValueSeries->at(int(i)).y(), values[i]) << i;
+    ExpectMarkersOnTheLine(f);
+    EXPECT_EQ(axis->min(), valueMin);
+    EXPECT_EQ(axis->max(), valueMax);
+    EXPECT_EQ(axis->tickCount(), valueTicks);
+    EXPECT_EQ(f->PointText(firstRoll, 0), valueTip);
+    f->ChanceToggle->setChecked(true);
+    EXPECT_FALSE(f->ChancesComputing());
+    EXPECT_EQ(f->ChanceShown(), 240);
+
+    // Two targets in quick succession: only the second's chances are ever shown.
+    std::vector<double> starts;
+    QObject::connect(f->ValueSeries, &QXYSeries::pointsReplaced,
+                     [f, &starts] { starts.push_back(f->ValueSeries->at(0).y()); });
+    f->ChanceTarget->setValue(220);
+    f->ChanceTarget->setValue(250);
+    WaitForChances(f);
+    EXPECT_EQ(f->ChanceShown(), 250);
+    const std::vector<double> c250 = ChancesAtPoints(OptimalStrategy->Cache->Table, points, 250);
+    const std::vector<double> c220 = ChancesAtPoints(OptimalStrategy->Cache->Table, points, 220);
+    ASSERT_NE(c220[0], c250[0]);
+    for (std::size_t i = 0; i < points.size(); ++i)
+        EXPECT_NEAR(f->ValueSeries->at(int(i)).y(), 100.0 * c250[i], 1e-9) << i;
+    for (double y : starts) EXPECT_NE(y, 100.0 * c220[0]) << "a stale result was shown";
+    EXPECT_EQ(f->GameChart->chart()->title(), "Chance to reach 250 through the game");
+
+    // Closed while computing: nothing breaks when the worker ends.
+    f->ChanceTarget->setValue(260);
+    ASSERT_TRUE(f->ChancesComputing());
+    const QPointer<TGameAnalysisForm> open = f;
+    f->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(open.isNull());
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+
+    // With the game stored as a fair game, its score is the player's best, offered first.
+    const HistoryResult stored =
+        StorePlayedGame(t.main->History(), rec, OptimalStrategy, ScoreDistribution{}, "fair", 1, 2);
+    ASSERT_TRUE(stored.message.empty()) << stored.message;
+    EXPECT_EQ(TGameAnalysisForm::DefaultChanceTarget(t.main.get()), 233);
+    EXPECT_EQ(TGameAnalysisForm::DefaultChanceTarget(nullptr), 300);
+    TGameAnalysisForm again(rec, 3, t.main.get());
+    EXPECT_EQ(again.ChanceTarget->value(), 233);
+    WaitForDistribution();   // the histogram's, started by the window: done before the next test
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 # game windows are shown, then asks it to terminate and checks the end of its run log.
 # With openbox installed the screen gets a window manager: the main window's frame, title bar
 # included, must then sit at the top left corner, and a second run with large fonts
-# (QT_FONT_DPI=144) must keep every frame inside the screen.
+# (QT_FONT_DPI=144) must keep every frame inside the screen; the boxes each window asks for and
+# the tool windows' kind are checked there too.
 # Usage: trainer-smoke.sh TRAINER QUINTOR TABLE-CACHE
 set -euo pipefail
 trainer=$1 quintor=$2
@@ -112,6 +113,25 @@ shown "Quintor Trainer" ' 688x[0-9]+\+' || { echo "main window is not 688 wide";
 if [ -n "$wm" ]; then
   frame_becomes "Quintor Trainer" ' 688x' '$1 == 0 && $2 == 0' || exit 1
   frame_becomes "Dice Set [Fair]" . '$1 == 0 && $2 == 105' || exit 1
+  # The frames asked for. Motif hints "flags functions decorations ...": with the functions flag
+  # (1) set, the functions close (0x20), minimise (0x8) and maximise (0x10) are offered only
+  # where set. The main window: minimise and close, no maximise, and a fixed size, so the
+  # manager allows no maximising; the score card and the dice set: utility windows, no box.
+  functions() {
+    local flags fn
+    read -r flags fn _ <<< "$(xprop -id "$1" _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d ,)"
+    [ -n "$fn" ] && (( flags & 1 )) && echo $(( fn & 0x38 ))
+  }
+  id=$(window_id "Quintor Trainer" ' 688x')
+  [ "$(functions "$id")" = $((0x28)) ] || { echo "main window: functions $(functions "$id")"; exit 1; }
+  actions=$(xprop -id "$id" _NET_WM_ALLOWED_ACTIONS)
+  [[ $actions != *MAXIMIZE* ]] || { echo "the main window can be maximised: $actions"; exit 1; }
+  for w in "Score Card" "Dice Set [Fair]"; do
+    id=$(window_id "$w" .)
+    type=$(xprop -id "$id" _NET_WM_WINDOW_TYPE)
+    [[ $type == *"= _NET_WM_WINDOW_TYPE_UTILITY"* ]] || { echo "window \"$w\": $type"; exit 1; }
+    [ "$(functions "$id")" = 0 ] || { echo "window \"$w\": functions $(functions "$id")"; exit 1; }
+  done
 fi
 
 kill -TERM "$pid"
