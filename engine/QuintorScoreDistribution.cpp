@@ -431,8 +431,19 @@ struct ReachGraph {
     int top = 0;
 };
 
+// Counts the layers of a forward and a backward pass (2 x top) for a caller's progress; its
+// call raises Stopped when the caller wants no more.
+struct Stopped {};
+struct PassSteps {
+    const std::function<bool(int, int)>* step = nullptr;
+    int done = 0, all = 0;
+    void operator()() {
+        if (step && *step && !(*step)(++done, all)) throw Stopped{};
+    }
+};
+
 ReachGraph BuildReachGraph(const GameStateTable& table, const std::vector<Seed>& seeds,
-                           int threads) {
+                           int threads, PassSteps* steps = nullptr) {
     ReachGraph rg;
     std::array<std::vector<Seed>, NCategories + 1> enter;
     for (const Seed& s : seeds) {
@@ -442,10 +453,13 @@ ReachGraph BuildReachGraph(const GameStateTable& table, const std::vector<Seed>&
     }
     std::vector<std::int32_t> slotOf(NGameStates, -1);
     Expansion none;
+    if (steps) steps->all = 2 * rg.top;
     rg.layers[std::size_t(rg.top)] = Expand(table, {}, enter[std::size_t(rg.top)], threads, slotOf, none);
-    for (int k = rg.top; k >= 1; --k)
+    for (int k = rg.top; k >= 1; --k) {
         rg.layers[std::size_t(k - 1)] = Expand(table, rg.layers[std::size_t(k)], enter[std::size_t(k - 1)],
                                                threads, slotOf, rg.steps[std::size_t(k)]);
+        if (steps) (*steps)();
+    }
     return rg;
 }
 
@@ -454,7 +468,8 @@ ReachGraph BuildReachGraph(const GameStateTable& table, const std::vector<Seed>&
 // target on it is.
 class ReachChances {
 public:
-    ReachChances(const ReachGraph& rg, int target, int threads) : rg_(rg), target_(target) {
+    ReachChances(const ReachGraph& rg, int target, int threads, PassSteps* steps = nullptr)
+        : rg_(rg), target_(target) {
         for (int k = 0; k <= rg.top; ++k) {
             auto& bands = bands_[std::size_t(k)];
             const auto& states = rg.layers[std::size_t(k)];
@@ -470,7 +485,10 @@ public:
                 size += std::size_t(b.hi - b.lo + 1);
             }
             values_[std::size_t(k)].assign(size, 0.0);
-            if (k > 0) Fill(k, threads);
+            if (k > 0) {
+                Fill(k, threads);
+                if (steps) (*steps)();
+            }
         }
     }
 
@@ -746,7 +764,7 @@ TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, in
 
 std::vector<double> ChancesAtPoints(const GameStateTable& table,
                                     const std::vector<GamePoint>& points, int target,
-                                    int threads) {
+                                    int threads, const std::function<bool(int, int)>& step) {
     if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
         throw RangeError("ChancesAtPoints: the expected-score table is not complete");
     threads = kernel::ThreadCount(threads);
@@ -765,8 +783,16 @@ std::vector<double> ChancesAtPoints(const GameStateTable& table,
         kernel::ComputeTurnTables(table, p.game, kernel::Reducer::Expected, true, *tables.back());
         AddTurnSeeds(p.game, p.total, *tables.back(), seeds);
     }
-    const ReachGraph rg = BuildReachGraph(table, seeds, threads);
-    const ReachChances reach(rg, target, threads);
+    PassSteps steps{&step};
+    std::unique_ptr<ReachGraph> rg;
+    std::unique_ptr<ReachChances> passed;
+    try {
+        rg = std::make_unique<ReachGraph>(BuildReachGraph(table, seeds, threads, &steps));
+        passed = std::make_unique<ReachChances>(*rg, target, threads, &steps);
+    } catch (const Stopped&) {
+        return {};
+    }
+    const ReachChances& reach = *passed;
     std::vector<std::unique_ptr<TurnChances>> turns(tables.size());
     std::vector<double> out;
     out.reserve(points.size());

@@ -71,10 +71,13 @@ struct GamePoint {
     TurnState turn;
 };
 // P(final >= target) under optimal play from each of the points (in their order), for example
-// every point of one recorded game. RangeError as for DistributionFrom.
+// every point of one recorded game. RangeError as for DistributionFrom. step(done, all), when
+// given, is called on the calling thread after each of the passes' layers; once it returns false
+// the work ends there and the result is empty.
 std::vector<double> ChancesAtPoints(const GameStateTable& table,
                                     const std::vector<GamePoint>& points, int target,
-                                    int threads = 0);
+                                    int threads = 0,
+                                    const std::function<bool(int, int)>& step = {});
 
 void SaveScoreDistribution(const std::string& fileName, const ScoreDistribution& d);
 void LoadScoreDistribution(const std::string& fileName, double expectedMean, ScoreDistribution& d);

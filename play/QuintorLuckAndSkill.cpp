@@ -92,21 +92,13 @@ std::vector<double> ChancesThroughGame(const GameStateTable& table,
                                        const std::vector<GamePoint>& points, int target,
                                        const std::atomic<bool>* stop,
                                        const std::function<void(int, int)>& progress) {
-    std::vector<double> out;
-    out.reserve(points.size());
-    std::size_t from = 0;
-    while (from < points.size()) {
-        if (stop && *stop) return {};
-        // One game state's points share most of their work in the engine: one call for them.
-        std::size_t to = from + 1;
-        while (to < points.size() && EqualGameStates(points[to].game, points[from].game)) ++to;
-        const std::vector<GamePoint> group(points.begin() + std::ptrdiff_t(from),
-                                           points.begin() + std::ptrdiff_t(to));
-        const std::vector<double> chances = ChancesAtPoints(table, group, target);
-        out.insert(out.end(), chances.begin(), chances.end());
-        from = to;
-        if (progress) progress(int(from), int(points.size()));
-    }
+    if (stop && *stop) return {};
+    // One call for all points: they share one pass over what optimal play reaches after them.
+    std::vector<double> out = ChancesAtPoints(table, points, target, 0, [&](int done, int all) {
+        if (stop && *stop) return false;
+        if (progress) progress(done, all);
+        return true;
+    });
     if (stop && *stop) return {};
     return out;
 }

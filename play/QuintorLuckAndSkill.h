@@ -62,9 +62,9 @@ void WriteLuckAndSkill(std::vector<std::string>& lines, const LuckAndSkill& a,
 // next turn; after the last scoring of a finished game, its end). 1 + 2 x rec.len points.
 std::vector<GamePoint> GamePoints(const GameRecording& rec, const QuintorRulesState* rules);
 
-// P(final >= target) under optimal play from each of the points (ChancesAtPoints), a turn's
-// points at a time: progress(done, all) follows each group of points of one game state, and once
-// *stop is set the work ends there and the result is empty.
+// P(final >= target) under optimal play from each of the points (ChancesAtPoints):
+// progress(done, all) follows the passes layer by layer, and once *stop is set the work ends at
+// the next layer and the result is empty.
 std::vector<double> ChancesThroughGame(const GameStateTable& table,
                                        const std::vector<GamePoint>& points, int target,
                                        const std::atomic<bool>* stop = nullptr,

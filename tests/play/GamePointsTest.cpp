@@ -105,10 +105,11 @@ TEST(GamePoints, TheSessionsPointsAndTheChancesAtThem) {
         }
         // The finished game: reached or not.
         EXPECT_EQ(c.back(), SessionTotal(s) >= target ? 1.0 : 0.0);
-        // Progress after each game state's points, to the end.
-        ASSERT_EQ(progress.size(), 4u);   // three, two, one free and the end
+        // Progress layer by layer of both passes (two and one free and the end, forward and
+        // back), to the end.
+        ASSERT_EQ(progress.size(), 4u);
         for (std::size_t k = 1; k < progress.size(); ++k) EXPECT_GT(progress[k].first, progress[k - 1].first);
-        EXPECT_EQ(progress.back(), std::make_pair(int(tail.size()), int(tail.size())));
+        EXPECT_EQ(progress.back(), std::make_pair(4, 4));
     }
     // Asked to stop: before the first group nothing is computed, after it nothing is returned.
     std::atomic<bool> stop{true};
