@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStateTables.h"
@@ -178,7 +179,22 @@ DrillRecord ReadDrillRecord(HistoryDatabase& db, std::int64_t now, HistoryResult
     if (result) *result = r;
     rec.positions = int(schedule.size());
     rec.due = int(DueDrills(schedule, now).size());
+    for (const DrillItem& item : schedule) ++rec.byBox[std::size_t(item.box - 1)];
     return rec;
+}
+
+void WriteDrillRecord(std::ostream& out, const DrillRecord& r) {
+    out << "\nDrills\n";
+    if (r.answers == 0)
+        out << "  No drill answered yet\n";
+    else
+        out << Format("  Answers given                  : %5d\n", r.answers)
+            << Format("  Right answers                  : %5d (%.1f%%)\n", r.right, 100.0 * r.rightShare);
+    out << Format("  Positions from your games      : %5d\n", r.positions);
+    out << Format("  Due now                        : %5d\n", r.due);
+    out << "  In boxes 1 to 6                :";
+    for (int n : r.byBox) out << Format(" %5d", n);
+    out << '\n';
 }
 
 std::string DrillRun::Next(std::int64_t now, bool* fromHistory) {

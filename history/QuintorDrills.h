@@ -4,7 +4,9 @@
 // into the history, so the schedule is always rebuilt from what is stored.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iosfwd>
 #include <set>
 #include <string>
 #include <vector>
@@ -74,8 +76,11 @@ struct DrillRecord {
     double rightShare = 0.0;   // right / answers, 0 without answers
     int positions = 0;         // positions in the schedule
     int due = 0;               // of them due at now
+    std::array<int, NDrillBoxes> byBox{};   // positions in boxes 1 to 6
 };
 DrillRecord ReadDrillRecord(HistoryDatabase& db, std::int64_t now, HistoryResult* result = nullptr);
+// The "Drills" section of `quintor stats`.
+void WriteDrillRecord(std::ostream& out, const DrillRecord& r);
 
 // One sitting of drills: the due positions first, each once, then fallback positions.
 class DrillRun {
