@@ -92,7 +92,8 @@ QChartView* LineChart(QWidget* parent, const char* name, const QString& title, c
     return View(chart, parent, name, 200);
 }
 
-void FillLines(QLineSeries* values, QLineSeries* average, const std::vector<double>& v, const std::vector<double>& a) {
+void FillLines(QChartView* view, QLineSeries* values, QLineSeries* average, const std::vector<double>& v,
+               const std::vector<double>& a) {
     QList<QPointF> pv, pa;
     double lo = 0.0, hi = 1.0;
     for (std::size_t i = 0; i < v.size(); ++i) {
@@ -103,6 +104,8 @@ void FillLines(QLineSeries* values, QLineSeries* average, const std::vector<doub
     }
     values->replace(pv);
     average->replace(pa);
+    // Smooth lines for a few hundred games; thousands of points are drawn plainly, far faster.
+    view->setRenderHint(QPainter::Antialiasing, v.size() <= 1000);
     const auto axes = values->attachedAxes();
     for (QAbstractAxis* axis : axes) {
         auto* va = qobject_cast<QValueAxis*>(axis);
@@ -355,8 +358,8 @@ void TStatisticsForm::Refresh() {
     if (!r.ok) GamesValue->setText(Q(r.message));
     ShowLossSplits(s, splits);
     const q::HistorySeries series = q::ReadHistorySeries(db, f, AverageWindow);
-    FillLines(ScoreSeries, ScoreAverage, series.score, series.scoreAverage);
-    FillLines(LossSeries, LossAverage, series.loss, series.lossAverage);
+    FillLines(ScoreChart, ScoreSeries, ScoreAverage, series.score, series.scoreAverage);
+    FillLines(LossChart, LossSeries, LossAverage, series.loss, series.lossAverage);
     GameList->clear();
     for (const q::HistoryGame& g : q::ReadGameList(db, f)) {
         auto* item = new QListWidgetItem(Q(q::HistoryLine(g)));

@@ -59,6 +59,14 @@ struct HistoryDatabase::Impl {
     SqliteStmt diceSources{db, "SELECT DISTINCT dice FROM games ORDER BY dice"};
 #undef QUINTOR_GAME_COLUMNS
 
+    SqliteStmt addDrillPosition{db,
+        "INSERT INTO drill_positions(position, loss, first_ended) VALUES(?1, ?2, ?3)"
+        " ON CONFLICT DO UPDATE SET loss = max(loss, excluded.loss),"
+        " first_ended = min(first_ended, excluded.first_ended)"};
+    SqliteStmt drillPositions{db, "SELECT position, loss, first_ended FROM drill_positions"};
+    SqliteStmt drillPosition{db, "SELECT loss, first_ended FROM drill_positions WHERE position = ?1"};
+    // Positions, and of them those whose first game ended by ?1.
+    SqliteStmt drillPositionCounts{db, "SELECT count(*), total(first_ended <= ?1) FROM drill_positions"};
     SqliteStmt insertDrill{db,
         "INSERT INTO drill_answers(answered, position, answer, best, loss)"
         " VALUES(?1, ?2, ?3, ?4, ?5)"};

@@ -16,8 +16,7 @@
 
 namespace quintor {
 
-// A choice of the history that lost this much or more becomes a drill.
-constexpr double DrillMistakeLoss = 1.0;
+// A choice of the history that lost DrillMistakeLoss (1.0) or more becomes a drill.
 // An answer within this of the best option is right (the report's "<>" class).
 constexpr double DrillRightLoss = 0.01;
 // Positions of the optimal player's games become drills when the best option leads the

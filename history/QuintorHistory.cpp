@@ -99,7 +99,17 @@ const char* const SchemaV3 =
     "ALTER TABLE choices ADD COLUMN tutor_changed_mind INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE choices ADD COLUMN tutor_withdrawn TEXT;"   // as the report writes it
     "ALTER TABLE choices ADD COLUMN tutor_withdrawn_category INTEGER;"
-    "ALTER TABLE choices ADD COLUMN tutor_withdrawn_arg INTEGER;";
+    "ALTER TABLE choices ADD COLUMN tutor_withdrawn_arg INTEGER;"
+    // The positions of the choices that lost DrillMistakeLoss (1.0) or more, kept up to date in
+    // each game's transaction: the drills and their record read these instead of every choice.
+    "CREATE TABLE drill_positions("
+    " position TEXT PRIMARY KEY,"         // abstract state text after a roll
+    " loss REAL NOT NULL,"                // the largest loss of a choice there
+    " first_ended INTEGER NOT NULL)"      // when the first game with it ended
+    " WITHOUT ROWID;"
+    "INSERT INTO drill_positions SELECT c.position, max(c.loss), min(g.ended)"
+    " FROM choices c JOIN games g ON g.id = c.game WHERE c.loss >= 1.0 GROUP BY c.position;"
+    "CREATE INDEX drill_positions_by_first ON drill_positions(first_ended);";
 
 // Index: the version a step starts from. A new version appends its step here and raises
 // HistorySchemaVersion; files of every older version are brought up step by step.
@@ -323,6 +333,11 @@ void WriteGame(HistoryDatabase::Impl& h, const HistoryGame& g) {
             s.BindNull(21).BindNull(22).BindNull(23);
         s.Run();
         if (c.options > 1) AddToTotals(h, g.diceSource, KindOf(c.choice, rolls), c, identical);
+        if (c.loss >= DrillMistakeLoss) {
+            SqliteStmt& d = h.addDrillPosition;
+            SqliteStmt::Use used(d);
+            d.Bind(1, c.position).Bind(2, c.loss).Bind(3, g.ended).Run();
+        }
     }
     t.Commit();
 }

@@ -23,6 +23,10 @@ constexpr int HistorySchemaVersion = 3;
 // (default ~/.local/share/QuintorTrainer), like the settings file. IOError when neither works.
 std::string HistoryFilePath(const std::string& exeDir);
 
+// A choice that lost this much or more is a mistake to drill: the history keeps its position in a
+// table of its own as the game is stored, so the drills never search every choice.
+constexpr double DrillMistakeLoss = 1.0;
+
 // The report's loss classes: "<>" below 0.01, "*" below 1.0, "**" below 5.0, "***" from 5.0.
 constexpr int NLossClasses = 4;
 int LossClass(double loss);

@@ -1,6 +1,7 @@
 // A game played through the game session, analysed against the complete optimal table, turned
 // into a history game, stored and read back, and rebuilt from the history with its report.
 #include <cmath>
+#include <set>
 
 #include "hardening/HardeningSupport.h"
 #include "history/HistoryRecording.h"
@@ -9,6 +10,7 @@
 #include "play/QuintorGameSession.h"
 #include "play/QuintorStateAnalyzer.h"
 #include "play/QuintorTutor.h"
+#include "history/QuintorDrills.h"
 #include "history/SqliteDatabase.h"
 
 using namespace quintor;
@@ -308,7 +310,7 @@ TEST(HistoryRecording, AGameOfAnOlderFileIsMigratedAndReopened) {
         SqliteStmt choice(raw,
             "INSERT INTO choices(game, seq, turn, rolls_left, kind, position, choice, choice_category, choice_arg,"
             " best, best_category, best_arg, value, best_value, loss, luck, options, identical)"
-            " VALUES(7, ?1, ?2, 0, 0, ?3, 'x', ?4, ?5, 'x', ?4, ?5, 1, 1, 0, 0, 2, 1)");
+            " VALUES(7, ?1, ?2, 0, 0, ?3, 'x', ?4, ?5, 'x', ?4, ?5, 1, 1, ?6, 0, 2, 1)");
         for (std::size_t i = 0; i < g.choices.size(); ++i) {
             const HistoryChoice& c = g.choices[i];
             SqliteStmt::Use use(choice);
@@ -317,14 +319,24 @@ TEST(HistoryRecording, AGameOfAnOlderFileIsMigratedAndReopened) {
                 choice.Bind(4, int(c.choice.category));
             else
                 choice.BindNull(4);
-            choice.Bind(5, int(c.choice.arg)).Run();
+            choice.Bind(5, int(c.choice.arg)).Bind(6, c.loss).Run();
         }
     }
+    std::set<std::string> costly;   // the positions the drills take up
+    for (const HistoryChoice& c : g.choices)
+        if (c.loss >= DrillMistakeLoss) costly.insert(c.position);
+    ASSERT_FALSE(costly.empty());
     HistoryDatabase db(file);
     const std::optional<HistoryGame> old = db.ReadGame(7);
     ASSERT_TRUE(old.has_value());
     ASSERT_EQ(old->choices.size(), g.choices.size());
     for (const HistoryChoice& c : old->choices) EXPECT_FALSE(c.tutor.questioned || c.tutor.changedMind);
+    std::set<std::string> scheduled;
+    for (const DrillItem& item : DrillSchedule(db)) {
+        scheduled.insert(item.position);
+        EXPECT_EQ(item.due, 2000);   // when the game ended
+    }
+    EXPECT_EQ(scheduled, costly);
     GameRecording rec;
     ASSERT_EQ(RecordingFromHistoryGame(*old, rec), "");
     ExpectSameRecording(rec, s.recording);
