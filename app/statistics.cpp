@@ -13,15 +13,16 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QToolTip>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -41,7 +42,6 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Okabe-Ito colours, as the analysis window uses them: told apart with every common colour vision.
-constexpr const char* Orange = "#E69F00";
 constexpr const char* BluishGreen = "#009E73";
 constexpr const char* Blue = "#0072B2";
 constexpr const char* Vermillion = "#D55E00";
@@ -83,6 +83,7 @@ QChartView* LineChart(QWidget* parent, const char* name, const QString& title, c
     QValueAxis* x = ValueAxis(QStringLiteral("game"));
     x->setLabelFormat(QStringLiteral("%d"));
     QValueAxis* y = ValueAxis(unit);
+    y->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QLineSeries* s : {values, average}) {
@@ -110,10 +111,12 @@ void FillLines(QChartView* view, QLineSeries* values, QLineSeries* average, cons
     for (QAbstractAxis* axis : axes) {
         auto* va = qobject_cast<QValueAxis*>(axis);
         if (!va) continue;
-        if (axis->orientation() == Qt::Horizontal)
+        if (axis->orientation() == Qt::Horizontal) {
             va->setRange(1.0, std::max(2.0, double(v.size())));
-        else
+        } else {
             va->setRange(lo, hi * 1.05);
+            va->applyNiceNumbers();   // ticks at round points
+        }
     }
 }
 
@@ -134,13 +137,14 @@ QChartView* BarChart(QWidget* parent, const char* name, const QString& title, co
     chart->addSeries(series);
     auto* names_ = new QBarCategoryAxis;
     names_->append(names);
-    QValueAxis* values = ValueAxis(QStringLiteral("points lost per game"));
+    names_->setReverse(horizontal);   // the first name at the top, as a list reads
+    QValueAxis* values = ValueAxis(QStringLiteral("points"));
     values->setLabelFormat(QStringLiteral("%.2f"));
     chart->addAxis(names_, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
     chart->addAxis(values, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(names_);
     series->attachAxis(values);
-    return View(chart, parent, name, 180);
+    return View(chart, parent, name, 150);
 }
 
 void FillBars(QBarSet* set, const QList<qreal>& values) {
@@ -255,13 +259,23 @@ void TStatisticsForm::CreateFigures(QWidget* box) {
     drillForm->addRow(QStringLiteral("Due now:"), DrillDueValue);
     drillForm->addRow(QStringLiteral("Boxes 1 to 6:"), DrillBoxesValue);
 
+    // Where the points go, in words: always in view.
+    auto* habits = new QGroupBox(QStringLiteral("The costliest habits"), box);
+    auto* habitList = new QVBoxLayout(habits);
+    for (std::size_t i = 0; i < Habits.size(); ++i) {
+        Habits[i] = ValueLabel(habits, ("Habit" + std::to_string(i + 1)).c_str());
+        Habits[i]->setWordWrap(true);
+        habitList->addWidget(Habits[i]);
+    }
+
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(games);
     column->addWidget(drills);
+    column->addWidget(habits);
     column->addStretch();
-    box->setMinimumWidth(300);
-    box->setMaximumWidth(360);
+    box->setMinimumWidth(330);
+    box->setMaximumWidth(380);
 }
 
 QWidget* TStatisticsForm::CreateProgressPage() {
@@ -278,7 +292,7 @@ QWidget* TStatisticsForm::CreateProgressPage() {
 
 QWidget* TStatisticsForm::CreateLossPage() {
     auto* page = new QWidget(this);
-    QStringList kinds, turns, categories;
+    QStringList kinds, turns;
     for (int k = 0; k < q::NChoiceKinds; ++k) {
         // Short enough for the axis: "first roll", "second roll", "scoring".
         kinds << (k == q::ckKeepFirstRoll    ? QStringLiteral("Keep, 1st roll")
@@ -286,32 +300,34 @@ QWidget* TStatisticsForm::CreateLossPage() {
                                              : QStringLiteral("Score"));
     }
     for (int t = 1; t <= q::NTurnsPerGame; ++t) turns << QString::number(t);
-    for (int c = 0; c < q::NCategories; ++c) categories << Q(q::ScoreItemName(q::ScoreItem(c)));
-    KindChart = BarChart(page, "KindChart", QStringLiteral("By kind of choice"), kinds, true, Blue, KindBars);
-    TurnChart = BarChart(page, "TurnChart", QStringLiteral("By turn"), turns, false, BluishGreen, TurnBars);
-    CategoryChart = BarChart(page, "CategoryChart", QStringLiteral("Scoring in a category when the best was another"),
-                             categories, true, Orange, CategoryBars);
-    for (QBarSet* set : {KindBars, TurnBars, CategoryBars})
+    KindChart = BarChart(page, "KindChart", QStringLiteral("Points lost per game, by kind of choice"), kinds, true,
+                         Blue, KindBars);
+    TurnChart = BarChart(page, "TurnChart", QStringLiteral("Points lost per game, by turn"), turns, false,
+                         BluishGreen, TurnBars);
+    for (QBarSet* set : {KindBars, TurnBars})
         connect(set, &QBarSet::hovered, this, [this, set](bool on, int i) { ShowBarTip(set, i, on); });
 
-    auto* habits = new QGroupBox(QStringLiteral("The costliest habits"), page);
-    auto* habitList = new QVBoxLayout(habits);
-    for (std::size_t i = 0; i < Habits.size(); ++i) {
-        Habits[i] = ValueLabel(habits, ("Habit" + std::to_string(i + 1)).c_str());
-        Habits[i]->setWordWrap(true);
-        habitList->addWidget(Habits[i]);
-    }
-    habitList->addStretch();
+    // Thirteen long names read best as the rows of a table, in the score card's order.
+    CategoryTable = new QTableWidget(q::NCategories, 4, page);
+    CategoryTable->setObjectName(QStringLiteral("CategoryTable"));
+    CategoryTable->setHorizontalHeaderLabels({QStringLiteral("Scored in"), QStringLiteral("Times"),
+                                              QStringLiteral("Points lost"), QStringLiteral("Per game")});
+    CategoryTable->verticalHeader()->hide();
+    CategoryTable->verticalHeader()->setDefaultSectionSize(CategoryTable->fontMetrics().height() + 6);
+    CategoryTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    CategoryTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    CategoryTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int col = 1; col < 4; ++col)
+        CategoryTable->horizontalHeader()->setSectionResizeMode(col, QHeaderView::ResizeToContents);
+    auto* tableLabel = new QLabel(QStringLiteral("Scoring in a &category when the best choice was another:"), page);
+    tableLabel->setBuddy(CategoryTable);
 
-    auto* grid = new QGridLayout(page);
-    grid->addWidget(KindChart, 0, 0);
-    grid->addWidget(TurnChart, 0, 1);
-    grid->addWidget(CategoryChart, 1, 0);
-    grid->addWidget(habits, 1, 1);
-    grid->setRowStretch(0, 2);
-    grid->setRowStretch(1, 3);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(1, 1);
+    // Each chart as wide as the page, so every name on its axis is shown whole.
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(KindChart, 2);
+    layout->addWidget(TurnChart, 3);
+    layout->addWidget(tableLabel);
+    layout->addWidget(CategoryTable, 4);
     return page;
 }
 
@@ -401,7 +417,20 @@ void TStatisticsForm::ShowLossSplits(const q::HistoryStatistics& s, const q::Los
     };
     FillBars(KindBars, perGame(sp.byKind));
     FillBars(TurnBars, perGame(sp.byTurn));
-    FillBars(CategoryBars, perGame(sp.byCategory));
+    for (int c = 0; c < q::NCategories; ++c) {
+        const q::LossShare& l = sp.byCategory[std::size_t(c)];
+        auto number = [](double v, const QString& text) {
+            auto* item = new QTableWidgetItem;
+            item->setData(Qt::DisplayRole, text);
+            item->setToolTip(QString::number(v, 'g', 10));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            return item;
+        };
+        CategoryTable->setItem(c, 0, new QTableWidgetItem(Q(q::ScoreItemName(q::ScoreItem(c)))));
+        CategoryTable->setItem(c, 1, number(l.choices, QString::number(l.choices)));
+        CategoryTable->setItem(c, 2, number(l.loss, QString::number(l.loss, 'f', 2)));
+        CategoryTable->setItem(c, 3, number(l.loss / games, QString::number(l.loss / games, 'f', 2)));
+    }
     for (std::size_t i = 0; i < Habits.size(); ++i) {
         QString text;
         if (i < sp.habits.size()) {
@@ -429,9 +458,6 @@ void TStatisticsForm::ShowBarTip(const QBarSet* set, int index, bool on) {
     } else if (set == TurnBars && index >= 0 && index < q::NTurnsPerGame) {
         name = QStringLiteral("Turn %1").arg(index + 1);
         share = splits.byTurn[std::size_t(index)];
-    } else if (set == CategoryBars && index >= 0 && index < q::NCategories) {
-        name = QStringLiteral("Scoring in %1 when the best was another").arg(Q(q::ScoreItemName(q::ScoreItem(index))));
-        share = splits.byCategory[std::size_t(index)];
     } else {
         return;
     }

@@ -1,9 +1,9 @@
 // Game > Statistics...: what the history says about the player, for one dice source (fair by
-// default). On the left the figures and the drill record; on the right four pages: the final
-// score and the loss per game with their moving averages, where the points go (bar charts by
-// kind of choice, by turn and by the category scored when the best was another, and the
-// costliest habits in words), the list of games (double-click or Return opens a game's report
-// and analysis window again), and everything as the text of quintor stats.
+// default). On the left the figures, the drill record and the costliest habits in words; on the
+// right four pages: the final score and the loss per game with their moving averages, where the
+// points go (bar charts by kind of choice and by turn, a table by the category scored when the
+// best was another), the list of games (double-click or Return opens a game's report and analysis window
+// again), and everything as the text of quintor stats.
 #pragma once
 
 #include <array>
@@ -23,13 +23,14 @@ class QLineSeries;
 class QListWidget;
 class QPlainTextEdit;
 class QTabWidget;
+class QTableWidget;
 class TGameRecForm;
 
 class TStatisticsForm : public QWidget {
     Q_OBJECT
 public:
     static constexpr int DesignedLeft = 240, DesignedTop = 60;
-    static constexpr int DesignedWidth = 1000, DesignedHeight = 720;
+    static constexpr int DesignedWidth = 1000, DesignedHeight = 760;
     static constexpr int AverageWindow = 10;   // games in the moving average
 
     // clock gives the time (seconds since 1970) at which drills count as due; the system clock
@@ -63,14 +64,13 @@ public:
     QLineSeries* ScoreAverage = nullptr;
     QLineSeries* LossSeries = nullptr;
     QLineSeries* LossAverage = nullptr;
-    // Where the points go: points lost per game, by kind of choice (3 bars), by turn (13) and
-    // by the category scored when the best option was another (13).
+    // Where the points go: points lost per game by kind of choice (3 bars) and by turn (13);
+    // a row per category scored when the best option was another: times, points lost, per game.
     QChartView* KindChart = nullptr;
     QChartView* TurnChart = nullptr;
-    QChartView* CategoryChart = nullptr;
     QBarSet* KindBars = nullptr;
     QBarSet* TurnBars = nullptr;
-    QBarSet* CategoryBars = nullptr;
+    QTableWidget* CategoryTable = nullptr;
     std::array<QLabel*, 3> Habits{};       // the costliest habits in words, costliest first
     QListWidget* GameList = nullptr;       // one line per game, as quintor history writes it
     QPlainTextEdit* Figures = nullptr;     // the text of quintor stats

@@ -10,6 +10,7 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 #include "AppTestSupport.h"
@@ -147,6 +148,7 @@ TEST(HistoryStore, TheStatisticsWindowShowsTheFiguresWhereThePointsGoAndTheDrill
     std::array<double, NChoiceKinds> byKind{};
     std::array<double, NTurnsPerGame> byTurn{};
     std::array<double, NCategories> byCategory{};
+    std::array<int, NCategories> byCategoryTimes{};
     for (const GameRecording& rec : games) {
         const LuckAndSkill g = AnalyseLuckAndSkill(rec, OptimalStrategy);
         for (int i = 0; i < rec.len; ++i) {
@@ -156,7 +158,10 @@ TEST(HistoryStore, TheStatisticsWindowShowsTheFiguresWhereThePointsGoAndTheDrill
             const int kind = e.event.aspect == Scoring ? 2 : e.turnState.rollsLeft == 2 ? 0 : 1;
             byKind[std::size_t(kind)] += c.loss / 2;
             byTurn[std::size_t(c.turn - 1)] += c.loss / 2;
-            if (e.event.aspect == Scoring) byCategory[std::size_t(e.event.category)] += c.loss / 2;
+            if (e.event.aspect == Scoring) {
+                byCategory[std::size_t(e.event.category)] += c.loss / 2;
+                ++byCategoryTimes[std::size_t(e.event.category)];
+            }
         }
     }
 
@@ -176,8 +181,13 @@ TEST(HistoryStore, TheStatisticsWindowShowsTheFiguresWhereThePointsGoAndTheDrill
     for (int k = 0; k < NChoiceKinds; ++k) EXPECT_NEAR(w->KindBars->at(k), byKind[std::size_t(k)], 1e-9) << k;
     ASSERT_EQ(w->TurnBars->count(), NTurnsPerGame);
     for (int i = 0; i < NTurnsPerGame; ++i) EXPECT_NEAR(w->TurnBars->at(i), byTurn[std::size_t(i)], 1e-9) << i;
-    ASSERT_EQ(w->CategoryBars->count(), NCategories);
-    for (int c = 0; c < NCategories; ++c) EXPECT_NEAR(w->CategoryBars->at(c), byCategory[std::size_t(c)], 1e-9) << c;
+    ASSERT_EQ(w->CategoryTable->rowCount(), NCategories);
+    for (int c = 0; c < NCategories; ++c) {
+        EXPECT_EQ(w->CategoryTable->item(c, 0)->text().toStdString(), ScoreItemName(ScoreItem(c)));
+        EXPECT_EQ(w->CategoryTable->item(c, 1)->text().toInt(), byCategoryTimes[std::size_t(c)]) << c;
+        EXPECT_EQ(w->CategoryTable->item(c, 2)->text().toStdString(), Format("%.2f", 2 * byCategory[std::size_t(c)])) << c;
+        EXPECT_EQ(w->CategoryTable->item(c, 3)->text().toStdString(), Format("%.2f", byCategory[std::size_t(c)])) << c;
+    }
     // Scoring the categories in order loses points: three habits, costliest first, in words.
     HistoryDatabase db(m.History().Path());
     const LossSplits sp = ReadLossSplits(db, HistoryFilter{});
