@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "app/Dialogs.h"
 #include "app/dieface.h"
 #include "app/gamewidgets.h"
 #include "app/keyboard.h"
@@ -17,12 +18,9 @@
 
 using namespace quintor;
 
-TDrillForm::TDrillForm(const std::string& historyFile, std::function<std::int64_t()> clock, std::uint32_t seed,
+TDrillForm::TDrillForm(HistoryDatabase* history, std::function<std::int64_t()> clock, std::uint32_t seed,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      db(historyFile.empty() ? nullptr : std::make_unique<HistoryDatabase>(historyFile)),
-      Clock(std::move(clock)),
-      run(db.get(), seed) {
+    : QWidget(parent, Qt::Window), db(history), Clock(std::move(clock)), run(db, seed) {
     setObjectName(QStringLiteral("DrillForm"));
     setWindowTitle(QStringLiteral("Drills"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -142,8 +140,10 @@ void TDrillForm::NextClick() {
         SourceLabel->setText(fromHistory ? QStringLiteral("A position you got wrong in a game")
                                          : QStringLiteral("A position from optimal play"));
     }
-    if (!run.LastResult().ok && !run.LastResult().message.empty())
+    if (!run.LastResult().ok && !run.LastResult().message.empty()) {
         VerdictLabel->setText(QString::fromStdString(run.LastResult().message));
+        Tell(run.LastResult());
+    }
     ShowState();
     NextButton->setEnabled(false);
     setFocus();
@@ -186,12 +186,18 @@ void TDrillForm::Answer(const Event& choice) {
     if (db) {
         const HistoryResult r = StoreDrillOutcome(*db, outcome, Clock());
         if (!r.ok) verdict += QStringLiteral("\nThe answer was not stored: ") + QString::fromStdString(r.message);
+        Tell(r);
     }
     VerdictLabel->setText(verdict);
     ShowState();   // every control of the position is off now
     for (int i = 0; i < NDice; ++i) Keep[std::size_t(i)]->setChecked(false);
     NextButton->setEnabled(true);
     NextButton->setFocus();
+}
+
+void TDrillForm::Tell(const HistoryResult& r) {
+    // As the game controller does: a fault's box the first time its kind happens in this run.
+    if (r.show && !r.message.empty()) Dialogs().ShowError(QString::fromStdString(r.message));
 }
 
 void TDrillForm::keyPressEvent(QKeyEvent* ev) {

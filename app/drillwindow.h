@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include <QWidget>
@@ -24,9 +23,10 @@ class TDieFace;
 class TDrillForm : public QWidget {
     Q_OBJECT
 public:
-    // historyFile: where the positions come from and the answers go ("" for none). clock gives
-    // the time in seconds since 1970; seed starts the dice of the fallback positions.
-    TDrillForm(const std::string& historyFile, std::function<std::int64_t()> clock, std::uint32_t seed,
+    // history: where the positions come from and the answers go (null for none): the program's
+    // one history, so a fault of it is shown once for the games and the drills together. clock
+    // gives the time in seconds since 1970; seed starts the dice of the fallback positions.
+    TDrillForm(quintor::HistoryDatabase* history, std::function<std::int64_t()> clock, std::uint32_t seed,
                QWidget* parent = nullptr);
     ~TDrillForm() override;
 
@@ -40,6 +40,7 @@ public:
     const std::string& Position() const { return position; }
     bool Answered() const { return answered; }
     const quintor::DrillOutcome& Outcome() const { return outcome; }
+    quintor::HistoryDatabase* History() const { return db; }
 
 protected:
     void keyPressEvent(QKeyEvent* ev) override;
@@ -49,7 +50,9 @@ private:
     void Answer(const quintor::Event& choice);
     void ShowState();
 
-    std::unique_ptr<quintor::HistoryDatabase> db;
+    void Tell(const quintor::HistoryResult& r);
+
+    quintor::HistoryDatabase* db;
     std::function<std::int64_t()> Clock;
     quintor::DrillRun run;
     std::string position;

@@ -709,14 +709,24 @@ TAdvisorForm* TGameAnalysisForm::OpenAdvisorAt(int row) {
 }
 
 int GameNumberOfCaption(const QString& caption) {
-    static const QRegularExpression number(QStringLiteral("(\\d+)"));
+    // Only the number right after the caption's first words: a reopened game's caption names
+    // its date instead ("Game Recording: fair dice, 2025-03-01 14:05").
+    static const QRegularExpression number(QStringLiteral("^\\D*?Recording (\\d+)"));
     const QRegularExpressionMatch m = number.match(caption);
     return m.hasMatch() ? std::max(1, m.captured(1).toInt()) : 1;
 }
 
 TGameAnalysisForm* OpenGameAnalysis(QWidget* from, const GameRecording& rec) {
     QWidget* owner = from->parentWidget() ? from->parentWidget() : from;
-    auto* w = new TGameAnalysisForm(rec, GameNumberOfCaption(from->windowTitle()), owner);
+    const QString caption = from->windowTitle();
+    auto* w = new TGameAnalysisForm(rec, GameNumberOfCaption(caption), owner);
+    // A reopened game's analysis names the game as its recording window does.
+    const QString named = QStringLiteral("Recording: ");
+    if (const qsizetype at = caption.indexOf(named); at >= 0) {
+        QString game = caption.mid(at + named.size());
+        if (const qsizetype bracket = game.indexOf(QStringLiteral(" [")); bracket >= 0) game.truncate(bracket);
+        w->setWindowTitle(TGameAnalysisForm::DesignedCaption() + QStringLiteral(": ") + game);
+    }
     w->show();
     w->raise();
     w->activateWindow();

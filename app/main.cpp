@@ -285,14 +285,9 @@ void TMainForm::NewWindow1Click() {
 }
 
 TDrillForm* TMainForm::Drills1Click() {
-    std::string file;
-    try {
-        file = HistoryFilePath(GetExePath());
-    } catch (const IOError& e) {   // drills still work, from optimal games, without storing
-        LogFile() << e.what() << "\n";
-        Dialogs().ShowError(QString::fromStdString(e.what()));
-    }
-    auto* w = new TDrillForm(file, [] { return std::int64_t(std::time(nullptr)); }, ClockSeed());
+    // The history the games go to: a fault of it is shown once for both, and drills still work
+    // from optimal games when it cannot be used.
+    auto* w = new TDrillForm(&History(), [] { return std::int64_t(std::time(nullptr)); }, ClockSeed(), this);
     w->show();
     return w;
 }

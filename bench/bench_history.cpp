@@ -1,28 +1,55 @@
-// The history with 10,000 games of 39 choices: storing one more game, and every statistic the
-// statistics window and `quintor stats` show. The database is built once and kept beside the
+// The history with 10,000 games of 39 choices and 500 drill answers: storing one more game,
+// every statistic the statistics window and `quintor stats` show, the whole `quintor stats`
+// command and the statistics window opening. The database is built once and kept beside the
 // benchmark program (it takes a while); the storing benchmark works on a copy.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
+#include "cli/Cli.h"
 #include "core/GeneralStuff.h"
 #include "history/HistoryStatistics.h"
+#include "history/QuintorDrills.h"
 #include "play/QuintorStartup.h"
 #include "tests/history/HistoryGames.h"
+
+#ifdef QUINTOR_BENCH_WINDOW
+#include <QApplication>
+
+#include "app/statistics.h"
+#endif
 
 namespace quintor {
 namespace {
 
 constexpr int NGames = 10'000;
+constexpr int NDrillAnswers = 500;
+
+// Drill answers for the first costly positions, two in three right, over the last months.
+void AddDrillAnswers(HistoryDatabase& db) {
+    const std::vector<DrillItem> schedule = DrillSchedule(db);
+    const std::int64_t now = std::time(nullptr);
+    for (int i = 0; i < NDrillAnswers; ++i) {
+        const DrillItem& item = schedule[std::size_t(i) % std::min<std::size_t>(schedule.size(), 200)];
+        const HistoryResult r = db.StoreDrillAnswer(
+            {0, now - (NDrillAnswers - i) * 3600 * 4, item.position, "C  19", "C  19", i % 3 == 2 ? 2.5 : 0.0});
+        if (!r.ok) throw IOError(r.message);
+    }
+}
 
 const std::string& HistoryOf10000Games() {
     static const std::string path = [] {
         const std::string file = DirectoryOf(ExecutablePath()) + "/bench-history-10000.sqlite";
         {
             HistoryDatabase db(file);
-            if (ReadHistoryStatistics(db, {""}).games == NGames) return file;
+            if (ReadHistoryStatistics(db, {""}).games == NGames) {
+                if (db.DrillAnswers("").empty()) AddDrillAnswers(db);
+                return file;
+            }
         }
         for (const char* side : {"", "-wal", "-shm"}) std::remove((file + side).c_str());
         HistoryDatabase db(file);
@@ -33,6 +60,7 @@ const std::string& HistoryOf10000Games() {
             const HistoryResult r = db.StoreGame(g);
             if (!r.ok) throw IOError(r.message);
         }
+        AddDrillAnswers(db);
         return file;
     }();
     return path;
@@ -78,7 +106,9 @@ void BM_AllStatistics(benchmark::State& state) {
         const LossSplits sp = ReadLossSplits(db, fair);
         const std::vector<HistoryGame> games = ReadGameList(db, fair);
         const std::vector<std::string> sources = ReadDiceSources(db);
-        if (st.games != 9000 || games.size() != 9000 || sp.habits.size() != 3 || sources.size() != 2)
+        const DrillRecord drills = ReadDrillRecord(db, std::time(nullptr));
+        if (st.games != 9000 || games.size() != 9000 || sp.habits.size() != 3 || sources.size() != 2 ||
+            drills.answers != NDrillAnswers)
             state.SkipWithError("unexpected statistics");
         benchmark::DoNotOptimize(se.scoreAverage.data());
     }
@@ -104,6 +134,40 @@ void BM_GameList(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(ReadGameList(db, {}).size());
 }
 
+void BM_DrillRecord(benchmark::State& state) {
+    HistoryDatabase db(HistoryOf10000Games());
+    for (auto _ : state) benchmark::DoNotOptimize(ReadDrillRecord(db, std::time(nullptr)).positions);
+}
+
+// `quintor stats --history FILE` as the console program runs it, output included.
+void BM_StatsCommand(benchmark::State& state) {
+    const std::string& file = HistoryOf10000Games();
+    for (auto _ : state) {
+        std::istringstream in;
+        std::ostringstream out, err;
+        if (cli::RunQuintor({"stats", "--history", file}, in, out, err) != cli::ExitOk)
+            state.SkipWithError(err.str().c_str());
+        benchmark::DoNotOptimize(out.str().size());
+    }
+}
+
+#ifdef QUINTOR_BENCH_WINDOW
+// Game > Statistics... with the history not yet open: reading it, building, laying out and
+// showing the window (offscreen), then closing it.
+void BM_StatisticsWindow(benchmark::State& state) {
+    const std::string& file = HistoryOf10000Games();
+    for (auto _ : state) {
+        HistoryDatabase db(file);
+        auto* w = new TStatisticsForm(db, nullptr);
+        w->show();
+        QCoreApplication::processEvents();
+        if (w->GameList == nullptr) state.SkipWithError("no window");
+        delete w;
+    }
+}
+BENCHMARK(BM_StatisticsWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
+
 BENCHMARK(BM_StoreOneMoreGame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenAndStoreOneGame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AllStatistics)->Unit(benchmark::kMillisecond);
@@ -111,11 +175,17 @@ BENCHMARK(BM_Summary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Series)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LossSplits)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GameList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrillRecord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StatsCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace quintor
 
 int main(int argc, char** argv) {
+#ifdef QUINTOR_BENCH_WINDOW
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#endif
     benchmark::Initialize(&argc, argv);
     quintor::StartModules();
     benchmark::RunSpecifiedBenchmarks();

@@ -12,6 +12,7 @@
 #include "core/GeneralStuff.h"
 #include "history/HistoryRecording.h"
 #include "history/HistoryStatistics.h"
+#include "history/QuintorDrills.h"
 #include "play/QuintorLuckAndSkill.h"
 
 namespace quintor::cli {
@@ -90,7 +91,10 @@ int Stats(const HistoryOptions& o, std::ostream& out, std::ostream& err) {
     if (!r.message.empty()) err << "quintor: " << r.message << '\n';
     const LossSplits splits = ReadLossSplits(db, f, &r);
     if (!r.ok) return Failed(r, err);
+    const DrillRecord drills = ReadDrillRecord(db, std::time(nullptr), &r);
+    if (!r.ok) return Failed(r, err);
     WriteHistoryStatistics(out, f, s, splits);
+    WriteDrillRecord(out, drills);
     out.flush();
     return ExitOk;
 }
@@ -130,7 +134,8 @@ void AddHistoryCommands(CommandLine& line) {
         nullptr, "stats", "stats [--history FILE] [--dice SOURCE]",
         "The statistics of the stored games: games played, mean and best final score,\n"
         "mean loss and luck, the share of choices identical to the best option, where\n"
-        "the points go (by kind of choice, turn and category) and the costliest habits.",
+        "the points go (by kind of choice, turn and category), the costliest habits,\n"
+        "and the drill record: answers given and right, positions due and per box.",
         [s](Console& c) { return Stats(*s, c.out, c.err); });
     AddHistoryOption(cmd, s->history);
     AddDiceChoice(cmd, s->dice, "fair");

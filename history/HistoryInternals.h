@@ -20,8 +20,10 @@ struct HistoryDatabase::Impl {
     SqliteStmt insertChoice{db,
         "INSERT INTO choices(game, seq, turn, rolls_left, kind, position, choice,"
         " choice_category, choice_arg, best, best_category, best_arg, value, best_value, loss,"
-        " luck, options, identical)"
-        " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)"};
+        " luck, options, identical, tutor_questioned, tutor_changed_mind, tutor_withdrawn,"
+        " tutor_withdrawn_category, tutor_withdrawn_arg)"
+        " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18,"
+        " ?19, ?20, ?21, ?22, ?23)"};
 
     SqliteStmt addToTotals{db,
         "INSERT INTO choice_totals(dice, kind, turn, category, best_category, kept, best_kept,"
@@ -35,7 +37,8 @@ struct HistoryDatabase::Impl {
     SqliteStmt selectGame{db, "SELECT " QUINTOR_GAME_COLUMNS " FROM games WHERE id = ?1"};
     SqliteStmt selectChoices{db,
         "SELECT turn, position, choice_category, choice_arg, best_category, best_arg, value,"
-        " best_value, loss, luck, options FROM choices WHERE game = ?1 ORDER BY seq"};
+        " best_value, loss, luck, options, tutor_questioned, tutor_changed_mind,"
+        " tutor_withdrawn_category, tutor_withdrawn_arg FROM choices WHERE game = ?1 ORDER BY seq"};
 
     // Statistics. An empty dice source (?1) selects every source.
     SqliteStmt summary{db,
@@ -56,6 +59,14 @@ struct HistoryDatabase::Impl {
     SqliteStmt diceSources{db, "SELECT DISTINCT dice FROM games ORDER BY dice"};
 #undef QUINTOR_GAME_COLUMNS
 
+    SqliteStmt addDrillPosition{db,
+        "INSERT INTO drill_positions(position, loss, first_ended) VALUES(?1, ?2, ?3)"
+        " ON CONFLICT DO UPDATE SET loss = max(loss, excluded.loss),"
+        " first_ended = min(first_ended, excluded.first_ended)"};
+    SqliteStmt drillPositions{db, "SELECT position, loss, first_ended FROM drill_positions"};
+    SqliteStmt drillPosition{db, "SELECT loss, first_ended FROM drill_positions WHERE position = ?1"};
+    // Positions, and of them those whose first game ended by ?1.
+    SqliteStmt drillPositionCounts{db, "SELECT count(*), total(first_ended <= ?1) FROM drill_positions"};
     SqliteStmt insertDrill{db,
         "INSERT INTO drill_answers(answered, position, answer, best, loss)"
         " VALUES(?1, ?2, ?3, ?4, ?5)"};

@@ -70,10 +70,84 @@ HistoryGame HistoryGameFromRecording(const GameRecording& rec, const LuckAndSkil
         c.bestValue = ca.rolled;
         c.loss = ca.loss;
         c.luck = ca.luck;
+        c.tutor = r.tutor;
         g.choices.push_back(c);
     }
     g.counts = CountChoices(g.choices);
     return g;
+}
+
+namespace {
+
+// Why the choice e cannot be made in the position st, or "".
+std::string ChoiceError(const Event& e, const AbstractState& st) {
+    if (e.aspect == Keeping) {
+        if (st.turnState.rollsLeft == 0) return "it keeps dice with no roll left";
+        if (e.arg >= NValueBag5Ranks || !IsSubBag(ValueBagTbl[e.arg].bag, ValueBagTbl[st.turnState.dice].bag))
+            return "it keeps dice that are not on the table";
+        return "";
+    }
+    if (e.aspect != Scoring) return "it is neither a keeping nor a scoring";
+    if (e.category >= NCategories || !InSet(st.gameState.free, e.category))
+        return "it scores in a category that is not free";
+    return "";
+}
+
+std::string RebuildRecording(const HistoryGame& g, GameRecording& rec) {
+    if (g.choices.size() > std::size_t(MaxGameRecordingIndex))
+        return Format("%zu choices are more than a game can have", g.choices.size());
+    GameState gs = InitialGameState;
+    int total = 0;
+    bool turnStart = true;   // the next position is a turn's first roll
+    TurnState before;        // the position of the keeping before, within a turn
+    ValueBagRank kept = 0;
+    for (std::size_t i = 0; i < g.choices.size(); ++i) {
+        const HistoryChoice& c = g.choices[i];
+        const std::string at = Format("choice %zu: ", i + 1);
+        AbstractState st;
+        if (!ReadAbstractState(c.position, st) || st.turnState.phase != ToChoose)
+            return at + "the position \"" + c.position + "\" is not one after a roll";
+        if (GameOver(gs)) return at + "it comes after the game's last scoring";
+        // The game state and total are those the choices before left; the dice follow the turn.
+        const bool follows =
+            EqualGameStates(st.gameState, gs) && st.total == total &&
+            (turnStart ? st.turnState.rollsLeft == NRollsPerTurn - 1
+                       : st.turnState.rollsLeft + 1 == before.rollsLeft &&
+                             IsSubBag(ValueBagTbl[kept].bag, ValueBagTbl[st.turnState.dice].bag));
+        if (!follows) return at + "the position \"" + c.position + "\" does not follow from the choice before it";
+        if (std::string err = ChoiceError(c.choice, st); !err.empty()) return at + err;
+        if (c.tutor.changedMind)
+            if (std::string err = ChoiceError(c.tutor.withdrawn, st); !err.empty())
+                return at + "the withdrawn choice: " + err;
+        Event e = c.choice;
+        if (e.aspect == Scoring) {
+            GameState next;
+            ScoreCard delta;
+            ApplyScoringEvent(OfficialRules, st.gameState, st.turnState, next, delta, e);
+            if (e.arg != c.choice.arg)
+                return at + Format("the scoring gains %d points, not %d", int(e.arg), int(c.choice.arg));
+            gs = next;
+            total += delta[GrandTotal];
+            turnStart = true;
+        } else {
+            e.category = 0;
+            before = st.turnState;
+            kept = e.arg;
+            turnStart = false;
+        }
+        ExtendGameRecording(rec, st.gameState, st.total, e, st.turnState);
+        rec.entry[std::size_t(rec.len - 1)].tutor = c.tutor;
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string RecordingFromHistoryGame(const HistoryGame& g, GameRecording& rec) {
+    InitGameRecording(rec);
+    const std::string err = RebuildRecording(g, rec);
+    if (!err.empty()) InitGameRecording(rec);
+    return err;
 }
 
 }  // namespace quintor

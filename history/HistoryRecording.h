@@ -14,7 +14,7 @@ namespace quintor {
 // The game of rec, analysed as a (AnalyseLuckAndSkill of the same recording), played with the
 // dice source diceSource (its console word) from started to ended (seconds since 1970 UTC). The
 // percentile is taken from d for a finished game; an empty d (or an aborted game) leaves it out.
-// The tutor's notes are not kept.
+// Each choice keeps the tutor's note of its recording entry.
 HistoryGame HistoryGameFromRecording(const GameRecording& rec, const LuckAndSkill& a,
                                      const ScoreDistribution& d, const std::string& diceSource,
                                      std::int64_t started, std::int64_t ended);
@@ -28,6 +28,12 @@ const char* DiceSourceWord(DiceDevilKind kind);
 HistoryResult StorePlayedGame(HistoryDatabase& db, const GameRecording& rec, QuintorStrategyState* S,
                               const ScoreDistribution& d, const std::string& diceSource,
                               std::int64_t started, std::int64_t ended);
+
+// The recording of a stored game, rebuilt from its choices with the tutor's notes, so that its
+// report and analysis can be shown again exactly as after the game. Every position must follow
+// from the choice before it under the official rules; otherwise (a damaged or edited file) rec is
+// left empty and the reason is returned. "" when the game was rebuilt.
+std::string RecordingFromHistoryGame(const HistoryGame& g, GameRecording& rec);
 
 // The options of the recorded position: the free categories, and the keepings while a roll is
 // left.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 
 #include "core/GeneralStuff.h"
 #include "engine/QuintorStateTables.h"
@@ -45,6 +46,14 @@ DrillPosition ReadDrillPosition(const std::string& position) {
     return p;
 }
 
+// An answer given for the item's position: a right one moves it up a box, a wrong one back to
+// the first; it is due again after its box's delay.
+void Replay(DrillItem& item, const DrillAnswer& a) {
+    ++item.answers;
+    item.box = a.loss < DrillRightLoss ? std::min(item.box + 1, NDrillBoxes) : 1;
+    item.due = a.answered + DrillBoxDelay(item.box);
+}
+
 }  // namespace
 
 std::vector<DrillItem> DrillSchedule(HistoryDatabase& db, HistoryResult* result) {
@@ -54,17 +63,13 @@ std::vector<DrillItem> DrillSchedule(HistoryDatabase& db, HistoryResult* result)
     if (!r.ok) return items;
     std::map<std::string, std::size_t> byPosition;
     try {
-        HistoryDatabase::Impl& h = *db.Internals();
-        // Prepared here rather than with the others: only drills need it, and rarely.
-        SqliteStmt mistakes{h.db,
-            "SELECT c.position, max(c.loss), min(g.ended) FROM choices c JOIN games g ON g.id = c.game"
-            " WHERE c.loss >= ?1 GROUP BY c.position"};
-        mistakes.Bind(1, DrillMistakeLoss);
-        while (mistakes.Step()) {
+        SqliteStmt& s = db.Internals()->drillPositions;
+        SqliteStmt::Use use(s);
+        while (s.Step()) {
             DrillItem item;
-            item.position = mistakes.Text(0);
-            item.loss = mistakes.Real(1);
-            item.due = mistakes.Int(2);
+            item.position = s.Text(0);
+            item.loss = s.Real(1);
+            item.due = s.Int(2);
             byPosition[item.position] = items.size();
             items.push_back(std::move(item));
         }
@@ -82,10 +87,7 @@ std::vector<DrillItem> DrillSchedule(HistoryDatabase& db, HistoryResult* result)
     for (const DrillAnswer& a : answers) {   // oldest first
         const auto it = byPosition.find(a.position);
         if (it == byPosition.end()) continue;   // a fallback position: not the player's own
-        DrillItem& item = items[it->second];
-        ++item.answers;
-        item.box = a.loss < DrillRightLoss ? std::min(item.box + 1, NDrillBoxes) : 1;
-        item.due = a.answered + DrillBoxDelay(item.box);
+        Replay(items[it->second], a);
     }
     std::sort(items.begin(), items.end(), DueBefore);
     return items;
@@ -166,19 +168,57 @@ DrillRecord ReadDrillRecord(HistoryDatabase& db, std::int64_t now, HistoryResult
     DrillRecord rec;
     HistoryResult r;
     const std::vector<DrillAnswer> answers = db.DrillAnswers("", &r);
-    if (!r.ok) {
-        if (result) *result = r;
-        return rec;
-    }
+    if (result) *result = r;
+    if (!r.ok) return rec;
     rec.answers = int(answers.size());
     for (const DrillAnswer& a : answers)
         if (a.loss < DrillRightLoss) ++rec.right;
     rec.rightShare = rec.answers > 0 ? double(rec.right) / rec.answers : 0.0;
-    const std::vector<DrillItem> schedule = DrillSchedule(db, &r);
-    if (result) *result = r;
-    rec.positions = int(schedule.size());
-    rec.due = int(DueDrills(schedule, now).size());
+    // As the schedule has it, without reading it all: a position never answered is in the first
+    // box and due from its first game on; only the answered ones are replayed.
+    std::map<std::string, std::vector<const DrillAnswer*>> answered;
+    for (const DrillAnswer& a : answers) answered[a.position].push_back(&a);   // oldest first
+    try {
+        HistoryDatabase::Impl& h = *db.Internals();
+        {
+            SqliteStmt::Use use(h.drillPositionCounts);
+            if (h.drillPositionCounts.Bind(1, now).Step()) {
+                rec.positions = int(h.drillPositionCounts.Int(0));
+                rec.due = int(h.drillPositionCounts.Real(1));
+            }
+        }
+        rec.byBox[0] = rec.positions;
+        for (const auto& [position, given] : answered) {
+            SqliteStmt::Use use(h.drillPosition);
+            if (!h.drillPosition.Bind(1, position).Step()) continue;   // not the player's own
+            DrillItem item;
+            item.due = h.drillPosition.Int(1);
+            const bool wasDue = item.due <= now;
+            for (const DrillAnswer* a : given) Replay(item, *a);
+            rec.due += int(item.due <= now) - int(wasDue);
+            --rec.byBox[0];
+            ++rec.byBox[std::size_t(item.box - 1)];
+        }
+    } catch (const std::exception& e) {
+        const HistoryResult f = db.Fault(e, "reading the drill record");
+        if (result) *result = f;
+        return DrillRecord{};
+    }
     return rec;
+}
+
+void WriteDrillRecord(std::ostream& out, const DrillRecord& r) {
+    out << "\nDrills\n";
+    if (r.answers == 0)
+        out << "  No drill answered yet\n";
+    else
+        out << Format("  Answers given                  : %5d\n", r.answers)
+            << Format("  Right answers                  : %5d (%.1f%%)\n", r.right, 100.0 * r.rightShare);
+    out << Format("  Positions from your games      : %5d\n", r.positions);
+    out << Format("  Due now                        : %5d\n", r.due);
+    out << "  In boxes 1 to 6                :";
+    for (int n : r.byBox) out << Format(" %5d", n);
+    out << '\n';
 }
 
 std::string DrillRun::Next(std::int64_t now, bool* fromHistory) {

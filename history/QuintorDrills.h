@@ -4,7 +4,9 @@
 // into the history, so the schedule is always rebuilt from what is stored.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iosfwd>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,8 +16,7 @@
 
 namespace quintor {
 
-// A choice of the history that lost this much or more becomes a drill.
-constexpr double DrillMistakeLoss = 1.0;
+// A choice of the history that lost DrillMistakeLoss (1.0) or more becomes a drill.
 // An answer within this of the best option is right (the report's "<>" class).
 constexpr double DrillRightLoss = 0.01;
 // Positions of the optimal player's games become drills when the best option leads the
@@ -74,8 +75,11 @@ struct DrillRecord {
     double rightShare = 0.0;   // right / answers, 0 without answers
     int positions = 0;         // positions in the schedule
     int due = 0;               // of them due at now
+    std::array<int, NDrillBoxes> byBox{};   // positions in boxes 1 to 6
 };
 DrillRecord ReadDrillRecord(HistoryDatabase& db, std::int64_t now, HistoryResult* result = nullptr);
+// The "Drills" section of `quintor stats`.
+void WriteDrillRecord(std::ostream& out, const DrillRecord& r);
 
 // One sitting of drills: the due positions first, each once, then fallback positions.
 class DrillRun {

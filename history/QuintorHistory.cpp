@@ -92,9 +92,28 @@ const char* const SchemaV2 =
     " loss REAL NOT NULL);"
     "CREATE INDEX drill_answers_by_position ON drill_answers(position, answered);";
 
+// Version 3: what the tutor said about each choice. Older rows read as choices the tutor never
+// questioned. A withdrawn choice is kept like the other events (NULL argument: none).
+const char* const SchemaV3 =
+    "ALTER TABLE choices ADD COLUMN tutor_questioned INTEGER NOT NULL DEFAULT 0;"   // played anyway
+    "ALTER TABLE choices ADD COLUMN tutor_changed_mind INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE choices ADD COLUMN tutor_withdrawn TEXT;"   // as the report writes it
+    "ALTER TABLE choices ADD COLUMN tutor_withdrawn_category INTEGER;"
+    "ALTER TABLE choices ADD COLUMN tutor_withdrawn_arg INTEGER;"
+    // The positions of the choices that lost DrillMistakeLoss (1.0) or more, kept up to date in
+    // each game's transaction: the drills and their record read these instead of every choice.
+    "CREATE TABLE drill_positions("
+    " position TEXT PRIMARY KEY,"         // abstract state text after a roll
+    " loss REAL NOT NULL,"                // the largest loss of a choice there
+    " first_ended INTEGER NOT NULL)"      // when the first game with it ended
+    " WITHOUT ROWID;"
+    "INSERT INTO drill_positions SELECT c.position, max(c.loss), min(g.ended)"
+    " FROM choices c JOIN games g ON g.id = c.game WHERE c.loss >= 1.0 GROUP BY c.position;"
+    "CREATE INDEX drill_positions_by_first ON drill_positions(first_ended);";
+
 // Index: the version a step starts from. A new version appends its step here and raises
 // HistorySchemaVersion; files of every older version are brought up step by step.
-const char* const SchemaSteps[] = {SchemaV1, SchemaV2};
+const char* const SchemaSteps[] = {SchemaV1, SchemaV2, SchemaV3};
 static_assert(std::size(SchemaSteps) == HistorySchemaVersion);
 
 bool PathExists(const std::string& path) {
@@ -307,8 +326,18 @@ void WriteGame(HistoryDatabase::Impl& h, const HistoryGame& g) {
         s.Bind(13, c.value).Bind(14, c.bestValue).Bind(15, c.loss).Bind(16, c.luck);
         const bool identical = EqualEvents(c.choice, c.best);
         s.Bind(17, c.options).Bind(18, int(identical));
+        s.Bind(19, int(c.tutor.questioned)).Bind(20, int(c.tutor.changedMind));
+        if (c.tutor.changedMind)
+            BindEventColumns(s, 21, c.tutor.withdrawn);
+        else
+            s.BindNull(21).BindNull(22).BindNull(23);
         s.Run();
         if (c.options > 1) AddToTotals(h, g.diceSource, KindOf(c.choice, rolls), c, identical);
+        if (c.loss >= DrillMistakeLoss) {
+            SqliteStmt& d = h.addDrillPosition;
+            SqliteStmt::Use used(d);
+            d.Bind(1, c.position).Bind(2, c.loss).Bind(3, g.ended).Run();
+        }
     }
     t.Commit();
 }
@@ -386,6 +415,9 @@ std::string HistoryGameError(const HistoryGame& g) {
         if (st.turnState.phase != ToChoose) return at + "the position has no rolled dice";
         for (const auto& [e, what] : {std::pair{c.choice, "the choice"}, std::pair{c.best, "the best option"}})
             if (std::string err = EventError(e, st, what); !err.empty()) return at + err;
+        if (c.tutor.changedMind)
+            if (std::string err = EventError(c.tutor.withdrawn, st, "the withdrawn choice"); !err.empty())
+                return at + err;
         if (!finite(c.value) || !finite(c.bestValue) || !finite(c.loss) || !finite(c.luck))
             return at + "a value is not a number";
         if (c.loss < -1e-9 || std::fabs(c.loss - (c.bestValue - c.value)) > 1e-6)
@@ -570,6 +602,9 @@ std::optional<HistoryGame> HistoryDatabase::ReadGame(std::int64_t id, HistoryRes
             c.loss = s.Real(8);
             c.luck = s.Real(9);
             c.options = int(s.Int(10));
+            c.tutor.questioned = s.Int(11) != 0;
+            c.tutor.changedMind = s.Int(12) != 0 && !s.IsNull(14);
+            if (c.tutor.changedMind) c.tutor.withdrawn = EventFromColumns(s, 13);
             g->choices.push_back(std::move(c));
         }
         return g;

@@ -11,16 +11,21 @@
 #include <vector>
 
 #include "concepts/QuintorConcepts.h"
+#include "play/QuintorGameRecordings.h"
 
 namespace quintor {
 
 inline const char* const HistoryFileName = "QuintorTrainerHistory.sqlite";
 // The schema version this program writes; older files are brought up to it when opened.
-constexpr int HistorySchemaVersion = 2;
+constexpr int HistorySchemaVersion = 3;
 
 // Beside the program (exeDir) when that folder is writable, else $XDG_DATA_HOME/QuintorTrainer
 // (default ~/.local/share/QuintorTrainer), like the settings file. IOError when neither works.
 std::string HistoryFilePath(const std::string& exeDir);
+
+// A choice that lost this much or more is a mistake to drill: the history keeps its position in a
+// table of its own as the game is stored, so the drills never search every choice.
+constexpr double DrillMistakeLoss = 1.0;
 
 // The report's loss classes: "<>" below 0.01, "*" below 1.0, "**" below 5.0, "***" from 5.0.
 constexpr int NLossClasses = 4;
@@ -41,6 +46,7 @@ struct HistoryChoice {
     double loss = 0.0;          // bestValue - value
     double luck = 0.0;          // luck of the roll before the choice
     int options = 1;            // options of the position; one means no choice
+    TutorNote tutor;            // whether the tutor questioned it, and a choice withdrawn here
 };
 
 // The counts of the report's summary: choices with more than one option, those identical to the

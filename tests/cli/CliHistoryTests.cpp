@@ -1,8 +1,11 @@
 // The history on the console: play stores each game, finished or aborted, in the file given with
 // --history; history and stats read them back; a damaged or unusable file never changes play.
 #include <algorithm>
+#include <ctime>
+#include <set>
 
 #include "CliTestSupport.h"
+#include "history/QuintorDrills.h"
 
 namespace quintor::cli::test {
 namespace {
@@ -120,6 +123,53 @@ TEST(CliHistory, AFaultyHistoryChangesNeitherTheGameNorItsExitCode) {
     r = RunCli({"stats", "--history", dir.file("missing/h.sqlite")});
     EXPECT_EQ(r.rc, ExitFailure);
     EXPECT_TRUE(Contains(r.err, "quintor: ")) << r.err;
+}
+
+TEST(CliHistory, StatsEndWithTheDrillRecord) {
+    const SharedTables& t = Tables();
+    TempDir dir;
+    const std::string h = dir.file("h.sqlite");
+    ASSERT_EQ(RunCli({"play", "--location", t.location, "--seed", "77", "--history", h}, ScoreInOrder).rc, ExitOk);
+    // The positions of the game where a choice lost a point or more, counted here from its choices.
+    std::vector<std::string> costly;
+    {
+        HistoryDatabase db(h);
+        const std::optional<HistoryGame> g = db.ReadGame(1);
+        ASSERT_TRUE(g.has_value());
+        std::set<std::string> seen;
+        for (const HistoryChoice& c : g->choices)
+            if (c.loss >= 1.0 && seen.insert(c.position).second) costly.push_back(c.position);
+    }
+    ASSERT_GE(costly.size(), 2u);
+    const int n = int(costly.size());
+    RunResult r = RunCli({"stats", "--history", h});
+    ASSERT_EQ(r.rc, ExitOk) << r.err;
+    EXPECT_TRUE(Contains(r.out, "\n\nDrills\n  No drill answered yet\n" +
+                                    Format("  Positions from your games      : %5d\n", n) +
+                                    Format("  Due now                        : %5d\n", n) +
+                                    Format("  In boxes 1 to 6                : %5d     0     0     0     0     0\n", n)))
+        << r.out;
+    EXPECT_LT(r.out.find("The costliest habits"), r.out.find("\nDrills\n"));
+
+    // One position answered right (up to box 2, due in a day), one wrong (box 1, due), and one
+    // position that is not from the games (it counts as an answer only).
+    const std::int64_t now = std::time(nullptr);
+    {
+        HistoryDatabase db(h);
+        ASSERT_TRUE(db.StoreDrillAnswer({0, now - 100, costly[0], "C  19", "C  19", 0.0}).ok);
+        ASSERT_TRUE(db.StoreDrillAnswer({0, now - 90, costly[1], "C  19", "3456_", 3.5}).ok);
+        ASSERT_TRUE(db.StoreDrillAnswer({0, now - 80, "123456TFHSLQC;63-   0  13456;2", "3456_", "3456_", 0.0}).ok);
+    }
+    for (const std::string dice : {"fair", "demon"}) {   // the record is the same for every dice source
+        r = RunCli({"stats", "--history", h, "--dice", dice});
+        ASSERT_EQ(r.rc, ExitOk) << r.err;
+        EXPECT_TRUE(Contains(r.out, "\nDrills\n  Answers given                  :     3\n"
+                                    "  Right answers                  :     2 (66.7%)\n" +
+                                        Format("  Positions from your games      : %5d\n", n) +
+                                        Format("  Due now                        : %5d\n", n - 1) +
+                                        Format("  In boxes 1 to 6                : %5d     1     0     0     0     0\n", n - 1)))
+            << r.out;
+    }
 }
 
 }  // namespace quintor::cli::test

@@ -145,6 +145,21 @@ TEST(DrillSchedule, RightAnswersMoveUpWrongOnesBackToTheFirstBox) {
     EXPECT_EQ(rec.positions, int(start.size()));
     EXPECT_EQ(rec.due, int(start.size())) << "p is back in the first box, the others never left it";
     EXPECT_EQ(ReadDrillRecord(db, t - 1).due, int(start.size()) - 1);
+
+    // The record's counts are the schedule's at every moment, with positions in several boxes.
+    Answer(db, other, t + 1, 0.0);
+    Answer(db, start.back().position, t + 2, 0.0);
+    Answer(db, start.back().position, t + 3 * Day, 0.0);
+    for (const std::int64_t now : {t - 1, t, t + 2, t + Day, t + 3 * Day, t + 5 * Day, t + 30 * Day}) {
+        const std::vector<DrillItem> all = DrillSchedule(db);
+        const DrillRecord r = ReadDrillRecord(db, now);
+        std::array<int, NDrillBoxes> boxes{};
+        for (const DrillItem& i : all) ++boxes[std::size_t(i.box - 1)];
+        EXPECT_EQ(r.positions, int(all.size()));
+        EXPECT_EQ(r.due, int(DueDrills(all, now).size())) << now - t;
+        EXPECT_EQ(r.byBox, boxes);
+    }
+    EXPECT_EQ(ReadDrillRecord(db, t + 3 * Day).byBox[2], 1);   // two right answers: box 3
 }
 
 TEST(DrillSchedule, FaultsComeBackAsResults) {

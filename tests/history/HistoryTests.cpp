@@ -71,6 +71,10 @@ HistoryGame HandGame() {
         Choice(13, "__________L__;0+ 250  66666;0", Score(LargeStraight, 0), Score(LargeStraight, 0), 250.0,
                0.0, 1),
     };
+    // The tutor questioned the second choice after "keep 1" was withdrawn, and the third.
+    g.choices[1].tutor = {true, true, Keep("1")};
+    g.choices[2].tutor.questioned = true;
+    g.choices[4].tutor = {false, true, Score(Aces, 1)};
     for (const HistoryChoice& c : g.choices) g.sumLoss += c.loss, g.sumLuck += c.luck;
     g.endValue = 287;
     g.percentile = 70.3;
@@ -103,6 +107,12 @@ void ExpectSameGame(const HistoryGame& a, const HistoryGame& b) {
         EXPECT_EQ(x.loss, y.loss) << i;
         EXPECT_EQ(x.luck, y.luck) << i;
         EXPECT_EQ(x.options, y.options) << i;
+        EXPECT_EQ(x.tutor.questioned, y.tutor.questioned) << i;
+        EXPECT_EQ(x.tutor.changedMind, y.tutor.changedMind) << i;
+        if (x.tutor.changedMind) {
+            EXPECT_TRUE(x.tutor.withdrawn.aspect == y.tutor.withdrawn.aspect && x.tutor.withdrawn.arg == y.tutor.withdrawn.arg &&
+                        x.tutor.withdrawn.category == y.tutor.withdrawn.category) << i;
+        }
     }
 }
 
@@ -175,6 +185,11 @@ TEST(HistoryGames, InvalidGamesAreRefusedWithTheReasonAndNothingIsStored) {
         {[](HistoryGame& g) { g.choices[0].choice = Keep("2"); }, "choice 1: the choice keeps dice that are not on the table"},
         {[](HistoryGame& g) { g.choices[5].best = Score(Chance, 30); }, "choice 6: the best option scores in a category that is not free"},
         {[](HistoryGame& g) { g.choices[5].choice = Keep("66"); }, "choice 6: the choice keeps dice with no roll left"},
+        {[](HistoryGame& g) { g.choices[5].tutor = {false, true, Keep("6")}; },
+         "choice 6: the withdrawn choice keeps dice with no roll left"},
+        {[](HistoryGame& g) { g.choices[0].tutor = {true, true, Keep("11")}; },
+         "choice 1: the withdrawn choice keeps dice that are not on the table"},
+        {[](HistoryGame& g) { g.choices[0].tutor = {true, false, Keep("11")}; }, ""},   // nothing withdrawn
         {[](HistoryGame& g) { g.choices[0].options = 1; }, ""},   // identical: one option is fine
         {[](HistoryGame& g) { g.choices[1].options = 1; }, "choice 2: the only option is not the choice"},
         {[](HistoryGame& g) { g.sumLoss += 0.25; }, "the sum of loss 6.264000 is not the sum of the choices' losses 6.014000"},
@@ -197,7 +212,7 @@ TEST(HistoryGames, InvalidGamesAreRefusedWithTheReasonAndNothingIsStored) {
         first = false;
         EXPECT_EQ(db.PendingGames(), 0);
     }
-    EXPECT_EQ(ReadGameList(db, {""}).size(), 1u);   // only the case that was valid
+    EXPECT_EQ(ReadGameList(db, {""}).size(), 2u);   // only the cases that were valid
 }
 
 TEST(HistoryStatistics, AgreeWithARecountOfTheGamesStored) {
