@@ -13,6 +13,7 @@
 #include <mutex>
 #include <ostream>
 #include <thread>
+#include <utility>
 
 #include "core/GeneralStuff.h"
 #include "engine/QuintorTurnKernel.h"
@@ -38,9 +39,27 @@ struct Reached {
     std::size_t offset;
 };
 
+// A vector whose resize leaves new doubles unset, so that the threads that fill a pool also
+// clear their parts of it: the clearing (and the first touch of the memory) runs in parallel.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+
 struct Layer {
     std::vector<Reached> states;
-    std::vector<double> pool;
+    std::vector<double, UnsetAllocator<double>> pool;
 };
 
 // The transitions of the states of one group of a layer.
@@ -325,12 +344,17 @@ std::size_t AssignOffsets(std::vector<Reached>& states) {
 
 // The score distributions of the next layer `to` (its states from Expand) from those of `from`.
 void Propagate(const Layer& from, const Expansion& ex, Layer& to, int threads) {
-    to.pool.assign(AssignOffsets(to.states), 0.0);
+    to.pool.clear();
+    to.pool.resize(AssignOffsets(to.states));
     const std::size_t nChunks = ex.chunks.size();
-    // Each thread adds into its own share of the targets, going through the sources in order, so
-    // every target's sum is formed in the same order for any number of threads.
+    // Each thread clears and adds into its own share of the targets, going through the sources in
+    // order, so every target's sum is formed in the same order for any number of threads.
     const int parts = std::max(1, threads);
     ParallelFor(parts, std::size_t(parts), [&](std::size_t part, int) {
+        for (std::size_t k = part; k < to.states.size(); k += std::size_t(parts)) {
+            const Reached& r = to.states[k];
+            std::fill_n(to.pool.data() + r.offset, r.hi - r.lo + 1, 0.0);
+        }
         for (std::size_t c = 0; c < nChunks; ++c) {
             const Chunk& ch = ex.chunks[c];
             std::size_t m = 0;

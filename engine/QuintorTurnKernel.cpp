@@ -428,6 +428,9 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
             tv[c] = tbl[FastIndex(f2, g.need, c == QuintorCat ? false : g.chip)];
         }
     }
+    int cats[NCategories], nFree = 0;
+    for (int c = 0; c < NCategories; ++c)
+        if (InSet(g.free, c)) cats[nFree++] = c;
     for (int i = 0; i < NRolls; ++i) {
         if (want[i] == 0.0) continue;
         if (detail::scoreTbl[std::size_t(i)].jokerBox != Chance) {
@@ -435,14 +438,14 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
             continue;
         }
         const double best = T.R[0][i];
-        int c = 0;
-        for (; c < NCategories; ++c) {
-            if (!InSet(g.free, c)) continue;
+        int n = 0;
+        for (; n < nFree; ++n) {
+            const int c = cats[n];
             const double v = c <= Sixes ? vt[c][rolls.count[c][i]] : tv[c] + rolls.points[c][i];
             if (TiesWithBest(v, best)) break;
         }
-        Check(c < NCategories, "BestCategories", "a category ties with RollValue[0]");
-        out[i] = Category(c);
+        Check(n < nFree, "BestCategories", "a category ties with RollValue[0]");
+        out[i] = Category(cats[n]);
     }
 }
 
@@ -478,6 +481,7 @@ void LaneKeeps(const Pair* K, const Pair* R, int n, int l, TurnTables* T) {
         for (int q = 0; q < NV; ++q) thr[q] = R[i * NV + q] - tol;   // as TiesWithBest
         const IndexRange rg = SubBagRanges[i];
         unsigned done = 0;
+        ValueBagRank keep[2 * NV];
         for (int s = rg.last; s >= rg.first; --s) {
             const Pair* k = K + std::size_t(SubBagTbl[s]) * NV;
             unsigned hit = 0;
@@ -491,11 +495,12 @@ void LaneKeeps(const Pair* K, const Pair* R, int n, int l, TurnTables* T) {
             }
             hit &= all & ~done;
             if (hit == 0) continue;
-            for (unsigned h = hit; h != 0; h &= h - 1) T[std::countr_zero(h)].keep[l][i] = SubBagTbl[s];
+            for (unsigned h = hit; h != 0; h &= h - 1) keep[std::countr_zero(h)] = SubBagTbl[s];
             done |= hit;
             if (done == all) break;
         }
         Check(done == all, "LaneKeeps", "a keeper ties with RollValue[l]");
+        for (int j = 0; j < n; ++j) T[j].keep[l][i] = keep[j];
     }
 }
 
