@@ -270,7 +270,7 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
         for (int at = 0; at < n; at += kernel::GroupLanes) {
             const int w = std::min(kernel::GroupLanes, n - at);
             kernel::ExpectedTurnTablesOfGroup(table, first.free, first.chip, &need[std::size_t(at)],
-                                              w, T.data());
+                                              w, T.data(), false);
             for (int j = 0; j < w; ++j) {
                 const GameState g{first.free, need[std::size_t(at + j)], first.chip};
                 TurnEndings(table, g, T[std::size_t(j)], endings[std::size_t(cls[std::size_t(at + j)])]);

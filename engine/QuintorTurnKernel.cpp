@@ -507,7 +507,7 @@ void LaneKeeps(const Pair* K, const Pair* R, int n, int l, TurnTables* T) {
 // ExpectedTurnTablesOfGroup with NV pairs of lanes.
 template <int NV>
 void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::uint16_t* need,
-                     int n, TurnTables* T) {
+                     int n, TurnTables* T, bool keeperValues) {
     constexpr int W = 2 * NV;
     std::uint16_t lanes[W];
     for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
@@ -521,7 +521,7 @@ void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::
     for (int l = 1; l < NRollsPerTurn; ++l) {
         LaneKeepers<Pair, NV, Reducer::Expected>(R, K);
         LaneBest<Pair, NV>(K, B, R);
-        for (int j = 0; j < n; ++j)
+        for (int j = 0; j < n && keeperValues; ++j)
             for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / 2][j % 2];
         spreadR(l);
         LaneKeeps<NV>(K, R, n, l, T);
@@ -534,15 +534,16 @@ void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::
 }  // namespace
 
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
-                               const std::uint16_t* need, int n, TurnTables* T) {
+                               const std::uint16_t* need, int n, TurnTables* T,
+                               bool keeperValues) {
     static_assert(GroupLanes == BulkLanes);
     Check(free != 0 && n >= 1 && n <= GroupLanes, "ExpectedTurnTablesOfGroup",
           "free <> [] and 1 <= n <= GroupLanes");
     // One pair of lanes does for two states at half the work of two pairs.
     if (n <= 2)
-        GroupTurnTables<1>(table.data(), free, chip, need, n, T);
+        GroupTurnTables<1>(table.data(), free, chip, need, n, T, keeperValues);
     else
-        GroupTurnTables<2>(table.data(), free, chip, need, n, T);
+        GroupTurnTables<2>(table.data(), free, chip, need, n, T, keeperValues);
 }
 
 int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,

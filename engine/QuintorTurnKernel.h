@@ -95,10 +95,11 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
                     const double* want, Category* out);
 // The expected-score turn tables (R, K, start and the keepers; not the categories) of up to
 // GroupLanes game states of one free set and chip, computed side by side: T[j] for need[j],
-// j < n, holds exactly what ComputeTurnTables gives for that state.
+// j < n, holds exactly what ComputeTurnTables gives for that state (K only with keeperValues).
 constexpr int GroupLanes = 4;
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
-                               const std::uint16_t* need, int n, TurnTables* T);
+                               const std::uint16_t* need, int n, TurnTables* T,
+                               bool keeperValues = true);
 // Just the start-of-turn value of g (the expected-score arithmetic of ComputeTurnTables).
 double ExpectedStartOfTurn(const GameStateTable& table, const GameState& g);
 
