@@ -70,33 +70,43 @@ struct Chunk {
 
 constexpr int MaxTurnPoints = 256;   // more than one scoring can gain (30 + 35 + 100)
 
-// Probability of each roll being the one scored in a turn that follows the turn tables T (with
-// their keepers): every roll that the optimal rule keeps from passes its mass on through the kept
-// dice's completions.
-void ScoredRolls(const kernel::TurnTables& T, std::array<double, NRolls>& q) {
-    std::array<double, NRolls> m;
-    std::array<double, NValueBag5Ranks> kept;
+// Probability of each roll being the one scored in a turn that follows the turn tables T[j] (with
+// their keepers), for the first n of GroupLanes lanes: every roll that the optimal rule keeps
+// from passes its mass on through the kept dice's completions. The kept dice are rolled one die
+// at a time, all lanes together: every bag passes a sixth of its mass to each bag one die larger
+// (bags come in order of size). Each lane gets the very sums it would get alone.
+using LaneMasses = std::array<std::array<double, NRolls>, kernel::GroupLanes>;
+void ScoredRolls(const kernel::TurnTables* T, int n, LaneMasses& q) {
+    constexpr int W = kernel::GroupLanes;
+    typedef double Lanes __attribute__((vector_size(W * sizeof(double))));
+    thread_local std::array<Lanes, NValueBag5Ranks> kept;
+    thread_local std::array<Lanes, NRolls> m;
     const auto& lat = kernel::Lattice();
-    q.fill(0.0);
-    for (int i = 0; i < NRolls; ++i) m[i] = lat.prob[i];
+    for (int j = 0; j < n; ++j) q[std::size_t(j)].fill(0.0);
+    for (int i = 0; i < NRolls; ++i)
+        for (int j = 0; j < W; ++j) m[std::size_t(i)][j] = lat.prob[std::size_t(i)];
+    const Lanes six = {6.0, 6.0, 6.0, 6.0};
     for (int l = NRollsPerTurn - 1; l >= 1; --l) {
-        kept.fill(0.0);
+        kept.fill(Lanes{});
         for (int i = 0; i < NRolls; ++i) {
-            if (m[i] == 0.0) continue;
-            if (KeepRatherThanScore(T.R[0][i], T.R[l][i]))
-                kept[T.keep[l][i]] += m[i];
-            else
-                q[i] += m[i];
+            for (int j = 0; j < n; ++j) {
+                const double mass = m[std::size_t(i)][j];
+                if (mass == 0.0) continue;
+                const kernel::TurnTables& t = T[j];
+                if (KeepRatherThanScore(t.R[0][std::size_t(i)], t.R[std::size_t(l)][std::size_t(i)]))
+                    kept[t.keep[std::size_t(l)][std::size_t(i)]][j] += mass;
+                else
+                    q[std::size_t(j)][std::size_t(i)] += mass;
+            }
         }
-        // The kept dice rolled one die at a time: every bag passes a sixth of its mass to each
-        // bag one die larger (bags come in order of size).
         for (int k = 0; k < NValueBag4Ranks; ++k) {
-            const double sixth = kept[k] / 6.0;
-            for (ValueBagRank b : lat.plusDie[k]) kept[b] += sixth;
+            const Lanes sixth = kept[std::size_t(k)] / six;
+            for (ValueBagRank b : lat.plusDie[std::size_t(k)]) kept[b] += sixth;
         }
-        for (int i = 0; i < NRolls; ++i) m[i] = kept[NValueBag4Ranks + i];
+        for (int i = 0; i < NRolls; ++i) m[std::size_t(i)] = kept[std::size_t(NValueBag4Ranks + i)];
     }
-    for (int i = 0; i < NRolls; ++i) q[i] += m[i];
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < NRolls; ++i) q[std::size_t(j)][std::size_t(i)] += m[std::size_t(i)][j];
 }
 
 // A way a turn of one need class ends, before the need is known: a category, a roll scored in it
@@ -124,14 +134,12 @@ inline Transition Ends(const GameState& g, const Ending& e) {
     return {kernel::FastIndex(e.free, need, e.chip), points, e.p};
 }
 
-// The ways the turn of g (its turn tables T, without choices) ends under optimal play, one per
-// category and points gained. Every need of g's need class has the same turn tables, and rolls
-// that gain the same points in a category also leave the same need, so the list serves the
-// whole class.
+// The ways the turn of g (its turn tables T with their keepers, and q from ScoredRolls) ends
+// under optimal play, one per category and points gained. Every need of g's need class has the
+// same turn tables, and rolls that gain the same points in a category also leave the same need,
+// so the list serves the whole class.
 void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::TurnTables& T,
-                 std::vector<Ending>& out) {
-    std::array<double, NRolls> q;
-    ScoredRolls(T, q);
+                 const std::array<double, NRolls>& q, std::vector<Ending>& out) {
     // Where each category and points are in out; only the entries used are set back after.
     thread_local const auto where = [] {
         auto w = std::make_unique<std::array<std::array<std::int16_t, MaxTurnPoints>, NCategories>>();
@@ -139,8 +147,9 @@ void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::
         return w;
     }();
     out.clear();
+    thread_local std::vector<std::int16_t*> used;   // its room kept from call to call
+    used.clear();
     struct Reset {
-        std::vector<std::int16_t*> used;
         ~Reset() {
             for (std::int16_t* w : used) *w = -1;
         }
@@ -162,7 +171,7 @@ void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::
         std::int16_t& w = (*where)[c][points];
         if (w < 0) {
             const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
-            reset.used.push_back(&w);
+            used.push_back(&w);
             w = std::int16_t(out.size());
             Ending e{c, i, 0.0, o.next.free, o.next.chip, -1, o.points};
             if (c <= Sixes) {
@@ -271,9 +280,12 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
             const int w = std::min(kernel::GroupLanes, n - at);
             kernel::ExpectedTurnTablesOfGroup(table, first.free, first.chip, &need[std::size_t(at)],
                                               w, T.data(), false);
+            thread_local LaneMasses q;
+            ScoredRolls(T.data(), w, q);
             for (int j = 0; j < w; ++j) {
                 const GameState g{first.free, need[std::size_t(at + j)], first.chip};
-                TurnEndings(table, g, T[std::size_t(j)], endings[std::size_t(cls[std::size_t(at + j)])]);
+                TurnEndings(table, g, T[std::size_t(j)], q[std::size_t(j)],
+                            endings[std::size_t(cls[std::size_t(at + j)])]);
             }
         }
         std::size_t nMoves = 0;
