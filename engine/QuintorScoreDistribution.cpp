@@ -134,11 +134,11 @@ inline Transition Ends(const GameState& g, const Ending& e) {
     return {kernel::FastIndex(e.free, need, e.chip), points, e.p};
 }
 
-// The ways the turn of g (its turn tables T with their keepers, and q from ScoredRolls) ends
+// The ways the turn of g (its turn tables T with their choices, and q from ScoredRolls) ends
 // under optimal play, one per category and points gained. Every need of g's need class has the
 // same turn tables, and rolls that gain the same points in a category also leave the same need,
 // so the list serves the whole class.
-void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::TurnTables& T,
+void TurnEndings(const GameState& g, const kernel::TurnTables& T,
                  const std::array<double, NRolls>& q, std::vector<Ending>& out) {
     // Where each category and points are in out; only the entries used are set back after.
     thread_local const auto where = [] {
@@ -154,11 +154,9 @@ void TurnEndings(const GameStateTable& table, const GameState& g, const kernel::
             for (std::int16_t* w : used) *w = -1;
         }
     } reset;
-    std::array<Category, NRolls> cat;
-    kernel::BestCategories(table, g, T, q.data(), cat.data());
     for (int i = 0; i < NRolls; ++i) {
         if (q[i] == 0.0) continue;
-        const Category c = cat[i];
+        const Category c = T.cat[std::size_t(i)];
         // Only a Quintor roll has jokers and extra bonuses; any other scores its table points,
         // with the upper bonus on top.
         const ScoreTblEntry& st = detail::scoreTbl[std::size_t(i)];
@@ -284,7 +282,7 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
             ScoredRolls(T.data(), w, q);
             for (int j = 0; j < w; ++j) {
                 const GameState g{first.free, need[std::size_t(at + j)], first.chip};
-                TurnEndings(table, g, T[std::size_t(j)], q[std::size_t(j)],
+                TurnEndings(g, T[std::size_t(j)], q[std::size_t(j)],
                             endings[std::size_t(cls[std::size_t(at + j)])]);
             }
         }

@@ -504,10 +504,77 @@ void LaneKeeps(const Pair* K, const Pair* R, int n, int l, TurnTables* T) {
     }
 }
 
+// The category each of the first n lanes scores every roll in (BestCategory's choice): the
+// candidates of one category for all rolls and lanes at a time, in category order, each roll and
+// lane taking the first that ties with its best. R holds the lanes' roll values with no roll
+// left. Quintor rolls, with their jokers, are left to BestCategory.
+template <int NV>
+void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
+                    const std::uint16_t* need, const Pair* R, int n, TurnTables* T) {
+    constexpr int W = 2 * NV;
+    const double* tbl = table.data();
+    const unsigned all = (1u << n) - 1;
+    const Pair tol = Splat<Pair>(TieTolerance);
+    std::array<unsigned, NRolls> done{};
+    for (int q : rolls.quintorRoll) done[std::size_t(q)] = all;
+    const auto take = [&](int c, int i, const Pair* v) {
+        unsigned hit = 0;
+        for (int q = 0; q < NV; ++q) {
+            const Pair thr = R[i * NV + q] - tol;   // as TiesWithBest
+#if defined(__SSE2__)
+            hit |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(__m128d(v[q]), __m128d(thr)))) << (2 * q);
+#else
+            hit |= (v[q][0] >= thr[0] ? 1u : 0u) << (2 * q);
+            hit |= (v[q][1] >= thr[1] ? 2u : 0u) << (2 * q);
+#endif
+        }
+        hit &= all & ~done[std::size_t(i)];
+        for (unsigned h = hit; h != 0; h &= h - 1) T[std::countr_zero(h)].cat[std::size_t(i)] = Category(c);
+        done[std::size_t(i)] |= hit;
+    };
+    for (int c = 0; c < NCategories; ++c) {
+        if (!InSet(free, c)) continue;
+        const CategorySet f2 = WithoutCategory(free, c);
+        if (c <= Sixes) {
+            alignas(16) double vtd[NDice + 1][W];
+            for (int k = 0; k <= NDice; ++k) {
+                const int pts = (c + 1) * k;
+                for (int j = 0; j < W; ++j) {
+                    const UpperOutcome up = ScoreUpper(need[j], pts);
+                    vtd[k][j] = tbl[FastIndex(f2, up.need, chip)] + double(pts + up.bonus);
+                }
+            }
+            Pair vt[NDice + 1][NV];
+            std::memcpy(vt, vtd, sizeof vt);
+            for (int i = 0; i < NRolls; ++i)
+                if (done[std::size_t(i)] != all) take(c, i, vt[rolls.count[c][std::size_t(i)]]);
+        } else {
+            const bool ch2 = c == QuintorCat ? false : chip;
+            alignas(16) double tvd[W];
+            for (int j = 0; j < W; ++j) tvd[j] = tbl[FastIndex(f2, need[j], ch2)];
+            Pair tv[NV];
+            std::memcpy(tv, tvd, sizeof tv);
+            const double* p = rolls.points[c].data();
+            for (int i = 0; i < NRolls; ++i) {
+                if (done[std::size_t(i)] == all) continue;
+                Pair v[NV];
+                for (int q = 0; q < NV; ++q) v[q] = tv[q] + Splat<Pair>(p[i]);
+                take(c, i, v);
+            }
+        }
+    }
+    for (int i = 0; i < NRolls; ++i)
+        Check(done[std::size_t(i)] == all, "LaneCategories", "a category ties with RollValue[0]");
+    for (int q : rolls.quintorRoll)
+        for (int j = 0; j < n; ++j)
+            T[j].cat[std::size_t(q)] = BestCategory(table, GameState{free, need[j], chip}, T[j], q);
+}
+
 // ExpectedTurnTablesOfGroup with NV pairs of lanes.
 template <int NV>
-void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::uint16_t* need,
-                     int n, TurnTables* T, bool keeperValues) {
+void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
+                     const std::uint16_t* need, int n, TurnTables* T, bool keeperValues) {
+    const double* tbl = table.data();
     constexpr int W = 2 * NV;
     std::uint16_t lanes[W];
     for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
@@ -518,6 +585,7 @@ void GroupTurnTables(const double* tbl, CategorySet free, bool chip, const std::
     };
     LaneScoring<Pair, NV>(tbl, free, chip, lanes, R);
     spreadR(0);
+    LaneCategories<NV>(table, free, chip, lanes, R, n, T);
     for (int l = 1; l < NRollsPerTurn; ++l) {
         LaneKeepers<Pair, NV, Reducer::Expected>(R, K);
         LaneBest<Pair, NV>(K, B, R);
@@ -541,9 +609,9 @@ void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bo
           "free <> [] and 1 <= n <= GroupLanes");
     // One pair of lanes does for two states at half the work of two pairs.
     if (n <= 2)
-        GroupTurnTables<1>(table.data(), free, chip, need, n, T, keeperValues);
+        GroupTurnTables<1>(table, free, chip, need, n, T, keeperValues);
     else
-        GroupTurnTables<2>(table.data(), free, chip, need, n, T, keeperValues);
+        GroupTurnTables<2>(table, free, chip, need, n, T, keeperValues);
 }
 
 int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,

@@ -93,9 +93,9 @@ ValueBagRank BestKeep(const TurnTables& T, int l, int i);
 // BestCategory for every roll i with want[i] != 0 (out[i] is left alone for the others).
 void BestCategories(const GameStateTable& table, const GameState& g, const TurnTables& T,
                     const double* want, Category* out);
-// The expected-score turn tables (R, K, start and the keepers; not the categories) of up to
-// GroupLanes game states of one free set and chip, computed side by side: T[j] for need[j],
-// j < n, holds exactly what ComputeTurnTables gives for that state (K only with keeperValues).
+// The expected-score turn tables with their choices of up to GroupLanes game states of one free
+// set and chip, computed side by side: T[j] for need[j], j < n, holds exactly what
+// ComputeTurnTables gives for that state (K only with keeperValues).
 constexpr int GroupLanes = 4;
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
                                const std::uint16_t* need, int n, TurnTables* T,

@@ -617,10 +617,12 @@ TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBitsAndKeepers
                 for (int i = 0; i < NRolls; ++i)
                     ASSERT_EQ(t.keep[l][i], single->keep[l][i]) << where << " roll " << i;
             }
-            // The categories chosen from the precomputed candidates are those chosen one
-            // candidate at a time.
-            for (int i = 0; i < NRolls; ++i)
+            // The categories chosen from the precomputed candidates, lane by lane and for all
+            // lanes at once, are those chosen one candidate at a time.
+            for (int i = 0; i < NRolls; ++i) {
                 ASSERT_EQ(single->cat[i], kernel::BestCategory(E, s, *single, i)) << where << " roll " << i;
+                ASSERT_EQ(t.cat[i], single->cat[i]) << where << " roll " << i;
+            }
         }
     }
 }
