@@ -203,10 +203,13 @@ void TAdvisorForm::AnalyzeWithTarget(int target) {
     // The worker gets its own copy of the table: tables loaded meanwhile cannot change it.
     auto table = std::make_shared<const GameStateTable>(C->Table);
     TargetStatus->setText(ComputingText(target));
-    chances->Request([this, advice, table, target](const TBackgroundJob::Control&) {
+    chances->Request([this, advice, table, target](const TBackgroundJob::Control& control) {
         std::function<void()> show;
         try {
-            TargetChances c = ChancesToReach(*table, advice->game, advice->total, advice->turn, target);
+            // A newer request stops this one at the next layer of its passes.
+            TargetChances c = ChancesToReach(*table, advice->game, advice->total, advice->turn,
+                                             target, 0, [&control](int, int) { return !control.stop; });
+            if (control.stop) return show;
             show = [this, advice, c = std::move(c), target] {
                 FinishTargetAdvice(*advice, c, target);
                 txtAdvice->setPlainText(JoinLines(advice->lines));

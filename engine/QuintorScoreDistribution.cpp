@@ -756,7 +756,8 @@ std::vector<PointOption> PointOptions(const GameState& g, int total, const TurnS
 }
 
 TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, int total,
-                             const TurnState& t, int target, int threads) {
+                             const TurnState& t, int target, int threads,
+                             const std::function<bool(int, int)>& step) {
     if (table.size() != std::size_t(NGameStates) || CountKnownEntries(table) != NGameStates)
         throw RangeError("ChancesToReach: the expected-score table is not complete");
     TargetChances r;
@@ -774,8 +775,16 @@ TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, in
     AddTurnSeeds(g, total, T, seeds);
     for (const PointOption& op : r.options)
         if (op.aspect == Scoring) seeds.push_back({GameStateIndex(op.game), op.total});
-    const ReachGraph rg = BuildReachGraph(table, seeds, threads);
-    const ReachChances reach(rg, target, threads);
+    PassSteps steps{&step};
+    std::unique_ptr<ReachGraph> rg;
+    std::unique_ptr<ReachChances> passed;
+    try {
+        rg = std::make_unique<ReachGraph>(BuildReachGraph(table, seeds, threads, &steps));
+        passed = std::make_unique<ReachChances>(*rg, target, threads, &steps);
+    } catch (const Stopped&) {
+        return {};
+    }
+    const ReachChances& reach = *passed;
     const auto scored = [&](int i, Category c) {
         const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
         return reach.At(GameStateIndex(o.next), total + o.points);

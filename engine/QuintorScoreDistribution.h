@@ -61,8 +61,10 @@ struct TargetChances {
     std::vector<PointOption> options;
     std::vector<double> chance;
 };
+// step as for ChancesAtPoints: once it returns false, the result is empty (no options).
 TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, int total,
-                             const TurnState& t, int target, int threads = 0);
+                             const TurnState& t, int target, int threads = 0,
+                             const std::function<bool(int, int)>& step = {});
 
 // A point of a game: the game state, the total so far and the turn state.
 struct GamePoint {

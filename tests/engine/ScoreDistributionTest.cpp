@@ -256,6 +256,26 @@ TEST(ScoreDistribution, ChancesAlongAGameAreEachPointsOwn) {
         }
     }
     EXPECT_THROW(ChancesAtPoints(t.expected, {{early, 150, {3, ToRoll, 5}}}, 200), RangeError);
+
+    // Both passes report each layer (five free categories after the early turn: five layers
+    // forward, five back), and a caller that wants no more gets nothing.
+    std::vector<std::pair<int, int>> steps;
+    const TargetChances all = ChancesToReach(t.expected, early, 150, points[1].turn, 260, 2,
+                                             [&steps](int done, int of) {
+                                                 steps.push_back({done, of});
+                                                 return true;
+                                             });
+    EXPECT_FALSE(all.chance.empty());
+    ASSERT_EQ(steps.size(), 10u);
+    for (std::size_t k = 0; k < steps.size(); ++k) EXPECT_EQ(steps[k], std::make_pair(int(k) + 1, 10));
+    int calls = 0;
+    const auto stopAtThird = [&calls](int, int) { return ++calls < 3; };
+    const TargetChances none = ChancesToReach(t.expected, early, 150, points[1].turn, 260, 2, stopAtThird);
+    EXPECT_TRUE(none.options.empty() && none.chance.empty());
+    EXPECT_EQ(calls, 3);
+    calls = 0;
+    EXPECT_TRUE(ChancesAtPoints(t.expected, points, 260, 2, stopAtThird).empty());
+    EXPECT_EQ(calls, 3);
 }
 
 TEST(ScoreDistribution, PercentilesAndChancesOfAScore) {
