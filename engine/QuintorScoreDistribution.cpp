@@ -591,6 +591,26 @@ private:
     std::array<std::vector<double>, NCategories + 1> values_;
 };
 
+// Both passes from a set of seeds; null once the caller's step asked to stop.
+struct ChancePasses {
+    ReachGraph graph;
+    std::unique_ptr<ReachChances> chances;   // over graph
+};
+std::unique_ptr<ChancePasses> RunChancePasses(const GameStateTable& table,
+                                              const std::vector<Seed>& seeds, int target,
+                                              int threads,
+                                              const std::function<bool(int, int)>& step) {
+    PassSteps steps{&step};
+    auto passes = std::make_unique<ChancePasses>();
+    try {
+        passes->graph = BuildReachGraph(table, seeds, threads, &steps);
+        passes->chances = std::make_unique<ReachChances>(passes->graph, target, threads, &steps);
+    } catch (const Stopped&) {
+        return nullptr;
+    }
+    return passes;
+}
+
 // The chances from every point of one turn of g played by the turn tables T (with choices):
 // V[l][i] from roll i with l rolls left, K[l][k] from kept dice k about to be rolled with l rolls
 // left; scored(i, c) is the chance after scoring roll i in category c.
@@ -775,16 +795,9 @@ TargetChances ChancesToReach(const GameStateTable& table, const GameState& g, in
     AddTurnSeeds(g, total, T, seeds);
     for (const PointOption& op : r.options)
         if (op.aspect == Scoring) seeds.push_back({GameStateIndex(op.game), op.total});
-    PassSteps steps{&step};
-    std::unique_ptr<ReachGraph> rg;
-    std::unique_ptr<ReachChances> passed;
-    try {
-        rg = std::make_unique<ReachGraph>(BuildReachGraph(table, seeds, threads, &steps));
-        passed = std::make_unique<ReachChances>(*rg, target, threads, &steps);
-    } catch (const Stopped&) {
-        return {};
-    }
-    const ReachChances& reach = *passed;
+    const std::unique_ptr<ChancePasses> passes = RunChancePasses(table, seeds, target, threads, step);
+    if (!passes) return {};
+    const ReachChances& reach = *passes->chances;
     const auto scored = [&](int i, Category c) {
         const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
         return reach.At(GameStateIndex(o.next), total + o.points);
@@ -826,16 +839,9 @@ std::vector<double> ChancesAtPoints(const GameStateTable& table,
         kernel::ComputeTurnTables(table, p.game, kernel::Reducer::Expected, true, *tables.back());
         AddTurnSeeds(p.game, p.total, *tables.back(), seeds);
     }
-    PassSteps steps{&step};
-    std::unique_ptr<ReachGraph> rg;
-    std::unique_ptr<ReachChances> passed;
-    try {
-        rg = std::make_unique<ReachGraph>(BuildReachGraph(table, seeds, threads, &steps));
-        passed = std::make_unique<ReachChances>(*rg, target, threads, &steps);
-    } catch (const Stopped&) {
-        return {};
-    }
-    const ReachChances& reach = *passed;
+    const std::unique_ptr<ChancePasses> passes = RunChancePasses(table, seeds, target, threads, step);
+    if (!passes) return {};
+    const ReachChances& reach = *passes->chances;
     std::vector<std::unique_ptr<TurnChances>> turns(tables.size());
     std::vector<double> out;
     out.reserve(points.size());
