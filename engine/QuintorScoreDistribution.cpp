@@ -93,10 +93,10 @@ void ScoredRolls(const kernel::TurnTables* T, int n, LaneMasses& q) {
                 const double mass = m[std::size_t(i)][j];
                 if (mass == 0.0) continue;
                 const kernel::TurnTables& t = T[j];
-                if (KeepRatherThanScore(t.R[0][std::size_t(i)], t.R[std::size_t(l)][std::size_t(i)]))
-                    kept[t.keep[std::size_t(l)][std::size_t(i)]][j] += mass;
-                else
+                if (t.scoreNow[std::size_t(l)][std::size_t(i)])
                     q[std::size_t(j)][std::size_t(i)] += mass;
+                else
+                    kept[t.keep[std::size_t(l)][std::size_t(i)]][j] += mass;
             }
         }
         for (int k = 0; k < NValueBag4Ranks; ++k) {

@@ -388,6 +388,9 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
         T.start = m;
     }
     if (!choices) return;
+    for (int l = 1; l < NRollsPerTurn; ++l)
+        for (int i = 0; i < NRolls; ++i)
+            T.scoreNow[l][i] = TiesWithBest(T.R[0][i], T.R[l][i]);   // !KeepRatherThanScore
     std::array<double, NRolls> all;
     all.fill(1.0);
     BestCategories(table, g, T, all.data(), T.cat.data());
@@ -473,12 +476,16 @@ namespace {
 // choice): one scan of a roll's sub-bag list from its end serves all lanes, which mostly stop at
 // the same sub-bag. K and R hold the lanes' keeper and roll values, NV pairs side by side.
 template <int NV>
-void LaneKeeps(const Pair* K, const Pair* R, int n, int l, TurnTables* T) {
+void LaneKeeps(const Pair* K, const Pair* R, const Pair* R0, int n, int l, TurnTables* T) {
     const unsigned all = (1u << n) - 1;
     const Pair tol = Splat<Pair>(TieTolerance);
     for (int i = 0; i < NRolls; ++i) {
         Pair thr[NV];
         for (int q = 0; q < NV; ++q) thr[q] = R[i * NV + q] - tol;   // as TiesWithBest
+        // Scoring now ties with rolling on: KeepRatherThanScore says no.
+        for (int q = 0; q < NV; ++q)
+            for (int h = 0; h < 2 && 2 * q + h < n; ++h)
+                T[2 * q + h].scoreNow[l][i] = R0[i * NV + q][h] >= thr[q][h];
         const IndexRange rg = SubBagRanges[i];
         unsigned done = 0;
         ValueBagRank keep[2 * NV];
@@ -585,14 +592,18 @@ void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
     };
     LaneScoring<Pair, NV>(tbl, free, chip, lanes, R);
     spreadR(0);
+    Pair R0[NRolls * NV];
+    std::copy(R, R + NRolls * NV, R0);
     LaneCategories<NV>(table, free, chip, lanes, R, n, T);
     for (int l = 1; l < NRollsPerTurn; ++l) {
         LaneKeepers<Pair, NV, Reducer::Expected>(R, K);
         LaneBest<Pair, NV>(K, B, R);
-        for (int j = 0; j < n && keeperValues; ++j)
-            for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / 2][j % 2];
-        spreadR(l);
-        LaneKeeps<NV>(K, R, n, l, T);
+        if (keeperValues) {
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / 2][j % 2];
+            spreadR(l);
+        }
+        LaneKeeps<NV>(K, R, R0, n, l, T);
     }
     double Rd[NRolls * W];
     std::memcpy(Rd, R, sizeof Rd);

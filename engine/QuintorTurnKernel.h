@@ -75,6 +75,8 @@ struct TurnTables {
     // keep[l][i], l = 1, 2: the best sub-bag (later in the sub-bag list wins ties).
     std::array<std::array<ValueBagRank, NRolls>, NRollsPerTurn> keep;
     std::array<Category, NRolls> cat;   // best category (lowest wins ties)
+    // scoreNow[l][i], l = 1, 2: roll i is scored rather than kept from (!KeepRatherThanScore).
+    std::array<std::array<bool, NRolls>, NRollsPerTurn> scoreNow;
     // R and K hold the maxima themselves; a choice takes the first candidate in its order within
     // TieTolerance of the maximum.
     double start = 0.0;                 // value at the start of the turn
@@ -95,7 +97,7 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
                     const double* want, Category* out);
 // The expected-score turn tables with their choices of up to GroupLanes game states of one free
 // set and chip, computed side by side: T[j] for need[j], j < n, holds exactly what
-// ComputeTurnTables gives for that state (K only with keeperValues).
+// ComputeTurnTables gives for that state (K, and R with rolls left, only with keeperValues).
 constexpr int GroupLanes = 4;
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
                                const std::uint16_t* need, int n, TurnTables* T,

@@ -614,8 +614,11 @@ TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBitsAndKeepers
                 for (int i = 0; i < NRolls; ++i) ASSERT_EQ(t.R[l][i], single->R[l][i]) << where;
             for (int l = 1; l < NLevels; ++l) {
                 for (int k = 0; k < NValueBag5Ranks; ++k) ASSERT_EQ(t.K[l][k], single->K[l][k]) << where;
-                for (int i = 0; i < NRolls; ++i)
+                for (int i = 0; i < NRolls; ++i) {
                     ASSERT_EQ(t.keep[l][i], single->keep[l][i]) << where << " roll " << i;
+                    ASSERT_EQ(t.scoreNow[l][i], !KeepRatherThanScore(t.R[0][i], t.R[l][i])) << where;
+                    ASSERT_EQ(t.scoreNow[l][i], single->scoreNow[l][i]) << where << " roll " << i;
+                }
             }
             // The categories chosen from the precomputed candidates, lane by lane and for all
             // lanes at once, are those chosen one candidate at a time.
