@@ -567,19 +567,28 @@ private:
                 m += ch.count[j];
                 if (b.hi < b.lo) continue;
                 double* v = out + b.offset;
+                // The endings that reach the target add their probability to every total from
+                // some total on: gathered by where they start, summed up once at the end.
+                thread_local std::vector<double> reached;
+                reached.assign(std::size_t(b.hi - b.lo + 1), 0.0);
                 for (std::size_t n = first; n < m; ++n) {
                     const Transition& t = ch.moves[n];
                     const Band& tb = below[std::size_t(t.target)];
                     const double p = t.p;
                     // Totals that reach the target with this turn's points.
-                    for (int x = std::max(b.lo, target_ - t.points); x <= b.hi; ++x)
-                        v[x - b.lo] += p;
+                    const int from = std::max(b.lo, target_ - t.points);
+                    if (from <= b.hi) reached[std::size_t(from - b.lo)] += p;
                     // Totals that land in the band of the state after.
                     const int a = std::max(b.lo, tb.lo - t.points);
                     const int z = std::min(b.hi, tb.hi - t.points);
                     if (a > z) continue;
                     const double* w = next + tb.offset + std::size_t(a + t.points - tb.lo);
                     AddScaled(v + (a - b.lo), w, z - a + 1, p);
+                }
+                double sum = 0.0;
+                for (int x = 0; x <= b.hi - b.lo; ++x) {
+                    sum += reached[std::size_t(x)];
+                    v[x] += sum;
                 }
             }
         });
