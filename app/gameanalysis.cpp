@@ -35,6 +35,7 @@
 #include "app/settings.h"
 #include "core/GeneralStuff.h"
 #include "history/HistoryStatistics.h"
+#include "app/palette.h"
 #include "play/QuintorStateAnalyzer.h"
 
 using namespace quintor;
@@ -43,15 +44,7 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Okabe-Ito colours: told apart with every common colour vision.
-constexpr const char* Black = "#000000";
-constexpr const char* Orange = "#E69F00";
-constexpr const char* SkyBlue = "#56B4E9";
-constexpr const char* BluishGreen = "#009E73";
-constexpr const char* Yellow = "#F0E442";
-constexpr const char* Blue = "#0072B2";
-constexpr const char* Vermillion = "#D55E00";
-constexpr const char* Grey = "#999999";
+using namespace palette;
 
 constexpr int HistogramBin = 10;   // points per bar of the histogram
 

@@ -33,6 +33,7 @@
 #include "app/gamewidgets.h"
 #include "app/windowplaces.h"
 #include "core/GeneralStuff.h"
+#include "app/palette.h"
 #include "history/HistoryRecording.h"
 
 namespace q = quintor;
@@ -41,11 +42,7 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Okabe-Ito colours, as the analysis window uses them: told apart with every common colour vision.
-constexpr const char* BluishGreen = "#009E73";
-constexpr const char* Blue = "#0072B2";
-constexpr const char* Vermillion = "#D55E00";
-constexpr const char* SkyBlue = "#56B4E9";
+using namespace palette;
 
 QValueAxis* ValueAxis(const QString& title) {
     auto* a = new QValueAxis;

@@ -109,14 +109,11 @@ void ScoredRolls(const kernel::TurnTables* T, int n, LaneMasses& q) {
         for (int i = 0; i < NRolls; ++i) q[std::size_t(j)][std::size_t(i)] += m[std::size_t(i)][j];
 }
 
-// A way a turn of one need class ends, before the need is known: a category, a roll scored in it
-// (one of those that gain the same points) and the probability.
+// A way a turn of one need class ends, before the need is known: its probability, and what the
+// scoring does to every state of the class: the free set and chip after, the points in an upper
+// box (-1 for a lower one) and the points besides the upper bonus.
 struct Ending {
-    Category cat;
-    int roll;
     double p;
-    // What the scoring does to every state of the class: its free set and chip after, the points
-    // in an upper box (-1 for a lower one) and the points besides the upper bonus.
     CategorySet free;
     bool chip;
     int upper;
@@ -171,7 +168,7 @@ void TurnEndings(const GameState& g, const kernel::TurnTables& T,
             const kernel::ScoringOutcome o = kernel::ScoreRollIn(g, i, c);
             used.push_back(&w);
             w = std::int16_t(out.size());
-            Ending e{c, i, 0.0, o.next.free, o.next.chip, -1, o.points};
+            Ending e{0.0, o.next.free, o.next.chip, -1, o.points};
             if (c <= Sixes) {
                 e.upper = (c + 1) * ValueBagTbl[NValueBag4Ranks + i].bag.cnt[c];
                 e.points -= kernel::ScoreUpper(g.need, e.upper).bonus;
@@ -192,9 +189,19 @@ __attribute__((target("avx2"))) void AddScaledWide(double* __restrict d,
                                                    const double* __restrict s, int n, double p) {
     for (int x = 0; x < n; ++x) d[x] += p * s[x];
 }
-const auto AddScaled = __builtin_cpu_supports("avx2") ? AddScaledWide : AddScaledPlain;
+// Chosen when first used: the processor's features are read then, not in whatever order the
+// program's start-up runs.
+void AddScaled(double* __restrict d, const double* __restrict s, int n, double p) {
+    static const auto add = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") ? AddScaledWide : AddScaledPlain;
+    }();
+    add(d, s, n, p);
+}
 #else
-const auto AddScaled = AddScaledPlain;
+void AddScaled(double* __restrict d, const double* __restrict s, int n, double p) {
+    AddScaledPlain(d, s, n, p);
+}
 #endif
 
 // Runs work(i, thread) for i = 0..n-1 over the threads; rethrows the first exception.
@@ -644,9 +651,9 @@ void ComputeTurnChances(const kernel::TurnTables& T,
         for (int k = 0; k < NValueBag5Ranks; ++k) K[std::size_t(l)][std::size_t(k)] = keeper(l, k);
         for (int i = 0; i < NRolls; ++i)
             V[std::size_t(l)][std::size_t(i)] =
-                KeepRatherThanScore(T.R[0][std::size_t(i)], T.R[std::size_t(l)][std::size_t(i)])
-                    ? K[std::size_t(l)][T.keep[std::size_t(l)][std::size_t(i)]]
-                    : V[0][std::size_t(i)];
+                T.scoreNow[std::size_t(l)][std::size_t(i)]
+                    ? V[0][std::size_t(i)]
+                    : K[std::size_t(l)][T.keep[std::size_t(l)][std::size_t(i)]];
     }
     K[NRollsPerTurn][0] = keeper(NRollsPerTurn, 0);
 }
@@ -700,7 +707,7 @@ ScoreDistribution DistributionFrom(const GameStateTable& table, const GameState&
             kept.fill(0.0);
             for (int i = 0; i < NRolls; ++i) {
                 if (m[std::size_t(i)] == 0.0) continue;
-                if (l > 0 && KeepRatherThanScore(T.R[0][std::size_t(i)], T.R[std::size_t(l)][std::size_t(i)]))
+                if (l > 0 && !T.scoreNow[std::size_t(l)][std::size_t(i)])
                     kept[T.keep[std::size_t(l)][std::size_t(i)]] += m[std::size_t(i)];
                 else
                     q[std::size_t(i)] += m[std::size_t(i)];

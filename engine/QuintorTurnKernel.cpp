@@ -391,9 +391,7 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
     for (int l = 1; l < NRollsPerTurn; ++l)
         for (int i = 0; i < NRolls; ++i)
             T.scoreNow[l][i] = TiesWithBest(T.R[0][i], T.R[l][i]);   // !KeepRatherThanScore
-    std::array<double, NRolls> all;
-    all.fill(1.0);
-    BestCategories(table, g, T, all.data(), T.cat.data());
+    BestCategories(table, g, T, T.cat.data());
     for (int l = 1; l < NRollsPerTurn; ++l)
         for (int i = 0; i < NRolls; ++i) T.keep[l][i] = BestKeep(T, l, i);
 }
@@ -412,7 +410,7 @@ Category BestCategory(const GameStateTable& table, const GameState& g, const Tur
 }
 
 void BestCategories(const GameStateTable& table, const GameState& g, const TurnTables& T,
-                    const double* want, Category* out) {
+                    Category* out) {
     const double* tbl = table.data();
     // The candidates' values as the scoring lanes form them: one table entry per lower category,
     // one per upper category and count; Quintor rolls, with their jokers, one by one.
@@ -435,7 +433,6 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
     for (int c = 0; c < NCategories; ++c)
         if (InSet(g.free, c)) cats[nFree++] = c;
     for (int i = 0; i < NRolls; ++i) {
-        if (want[i] == 0.0) continue;
         if (detail::scoreTbl[std::size_t(i)].jokerBox != Chance) {
             out[i] = BestCategory(table, g, T, i);
             continue;

@@ -92,9 +92,9 @@ void ComputeTurnTables(const GameStateTable& table, const GameState& g, Reducer 
 // is scored in, and the sub-bag kept from roll i with l rolls left (l = 1, 2).
 Category BestCategory(const GameStateTable& table, const GameState& g, const TurnTables& T, int i);
 ValueBagRank BestKeep(const TurnTables& T, int l, int i);
-// BestCategory for every roll i with want[i] != 0 (out[i] is left alone for the others).
+// BestCategory for every roll, into out.
 void BestCategories(const GameStateTable& table, const GameState& g, const TurnTables& T,
-                    const double* want, Category* out);
+                    Category* out);
 // The expected-score turn tables with their choices of up to GroupLanes game states of one free
 // set and chip, computed side by side: T[j] for need[j], j < n, holds exactly what
 // ComputeTurnTables gives for that state (K, and R with rolls left, only with keeperValues).
