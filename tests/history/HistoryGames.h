@@ -13,6 +13,7 @@
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
 #include "play/QuintorStateAnalyzer.h"
+#include "tests/support/SessionPlay.h"
 
 namespace quintor::historytest {
 
@@ -56,26 +57,17 @@ inline int OptionCount(const GameRecordingEntry& r) {
 inline HistoryGame PlayHistoryGame(std::uint32_t seed, const std::string& dice = "fair", int abortAt = -1,
                                    int keepPercent = 50) {
     std::mt19937 rng(seed);
-    SeedGenerator(seed);
-    GameSession s;
-    NewGameSession(s);
-    for (int step = 0; s.phase != gpGameOver; ++step) {
-        if (step == abortAt) {
-            AbortSession(s);
-            break;
-        }
-        if (s.turnState.phase == ToRoll) {
-            SessionRoll(s, FairDice());
-        } else if (s.turnState.rollsLeft > 0 && int(rng() % 100) < keepPercent) {
-            const IndexRange subs = SubBagRanges[s.turnState.dice - NValueBag4Ranks];
-            SessionKeep(s, SubBagTbl[subs.first + rng() % (subs.last - subs.first + 1)]);
+    const GameSession s = testsupport::PlaySessionWith(seed, abortAt, [&rng, keepPercent](GameSession& play) {
+        if (play.turnState.rollsLeft > 0 && int(rng() % 100) < keepPercent) {
+            const IndexRange subs = SubBagRanges[play.turnState.dice - NValueBag4Ranks];
+            SessionKeep(play, SubBagTbl[subs.first + rng() % (subs.last - subs.first + 1)]);
         } else {
             std::vector<Category> free;
             for (int c = 0; c < NCategories; ++c)
-                if (InSet(s.gameState.free, c)) free.push_back(Category(c));
-            SessionScore(s, free[rng() % free.size()]);
+                if (InSet(play.gameState.free, c)) free.push_back(Category(c));
+            SessionScore(play, free[rng() % free.size()]);
         }
-    }
+    });
     HistoryGame g;
     g.started = 1'700'000'000 + std::int64_t(seed) * 600;
     g.ended = g.started + 300 + rng() % 600;

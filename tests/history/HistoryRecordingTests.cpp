@@ -5,6 +5,7 @@
 
 #include "hardening/HardeningSupport.h"
 #include "history/HistoryRecording.h"
+#include "tests/support/SessionPlay.h"
 #include "play/PlayTestSupport.h"
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
@@ -21,30 +22,12 @@ namespace {
 // A fixed game with fair dice: on odd turns the first roll keeps the first two shown dice,
 // then the first free category is scored (often not the best). Stops before step abortAt.
 GameSession PlaySession(std::uint32_t seed, int abortAt = -1) {
-    SeedGenerator(seed);
-    GameSession s;
-    NewGameSession(s);
-    for (int step = 0; s.phase != gpGameOver; ++step) {
-        if (step == abortAt) {
-            AbortSession(s);
-            break;
-        }
-        if (s.turnState.phase == ToRoll) {
-            SessionRoll(s, FairDice());
-        } else if (s.turnState.rollsLeft == 2 && CategorySetSize(s.gameState.free) % 2 == 1) {
-            ValueList first;
-            ExtendValueList(first, s.shownDice.val[0], 1);
-            ExtendValueList(first, s.shownDice.val[1], 1);
-            ValueBag b;
-            ValueBagFromValueList(b, first);
-            SessionKeep(s, RankFromValueBag(b));
-        } else {
-            int c = 0;
-            while (!InSet(s.gameState.free, c)) ++c;
-            SessionScore(s, Category(c));
-        }
-    }
-    return s;
+    return testsupport::PlaySessionWith(seed, abortAt, [](GameSession& s) {
+        if (s.turnState.rollsLeft == 2 && CategorySetSize(s.gameState.free) % 2 == 1)
+            SessionKeep(s, testsupport::FirstShownDice(s, 2));
+        else
+            SessionScore(s, testsupport::FirstFreeCategory(s));
+    });
 }
 
 // Uniform over 0..399: the percentile of s is (s + 0.5) / 4 percent.
@@ -154,24 +137,12 @@ namespace {
 // questioned, withdrawn once for keeping nothing and then played; the second scoring was played
 // after the question; the third scoring was first tried in the last free category.
 GameSession PlayTutoredSession(std::uint32_t seed, int abortAt = -1) {
-    SeedGenerator(seed);
-    GameSession s;
-    NewGameSession(s);
     int keeps = 0, scorings = 0;
-    for (int step = 0; s.phase != gpGameOver; ++step) {
-        if (step == abortAt) {
-            AbortSession(s);
-            break;
-        }
-        if (s.turnState.phase == ToRoll) {
-            SessionRoll(s, FairDice());
-        } else if (s.turnState.rollsLeft == 2 && CategorySetSize(s.gameState.free) % 2 == 1) {
-            ValueBag b;
-            AddToBag(b, s.shownDice.val[0], 1);
-            AddToBag(b, s.shownDice.val[1], 1);
+    return testsupport::PlaySessionWith(seed, abortAt, [&keeps, &scorings](GameSession& s) {
+        if (s.turnState.rollsLeft == 2 && CategorySetSize(s.gameState.free) % 2 == 1) {
             Event keep;
             keep.aspect = Keeping;
-            keep.arg = RankFromValueBag(b);
+            keep.arg = testsupport::FirstShownDice(s, 2);
             if (keeps++ == 0) {
                 Event nothing;
                 nothing.aspect = Keeping;
@@ -181,22 +152,21 @@ GameSession PlayTutoredSession(std::uint32_t seed, int abortAt = -1) {
             }
             SessionKeep(s, keep.arg);
         } else {
-            int c = 0, last = NCategories - 1;
-            while (!InSet(s.gameState.free, c)) ++c;
+            const Category c = testsupport::FirstFreeCategory(s);
+            int last = NCategories - 1;
             while (!InSet(s.gameState.free, last)) --last;
             Event score;
             score.aspect = Scoring;
-            score.category = Category(c);
+            score.category = c;
             if (scorings == 1) SessionTutorAnswer(s, score, true);
             if (scorings == 2 && last != c) {
                 score.category = Category(last);
                 SessionTutorAnswer(s, SessionAssess(s, OptimalStrategy, score).mine.event, false);
             }
             ++scorings;
-            SessionScore(s, Category(c));
+            SessionScore(s, c);
         }
-    }
-    return s;
+    });
 }
 
 std::vector<std::string> Report(const GameRecording& rec) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PlayTestSupport.h"
+#include "tests/support/SessionPlay.h"
 #include "play/PseudoRandomGenerator.h"
 #include "play/QuintorGameSession.h"
 #include "play/QuintorLuckAndSkill.h"
@@ -21,34 +22,16 @@ bool SamePoint(const GamePoint& a, const GamePoint& b) {
 // stops before step abortAt. seen: the session's point before the first roll and after every
 // roll and every choice.
 GameSession Play(std::uint32_t seed, std::vector<GamePoint>& seen, int abortAt = -1) {
-    SeedGenerator(seed);
-    GameSession s;
-    NewGameSession(s);
-    auto note = [&s, &seen] { seen.push_back({s.gameState, SessionTotal(s), s.turnState}); };
-    note();
-    for (int step = 0; s.phase != gpGameOver; ++step) {
-        if (step == abortAt) {
-            AbortSession(s);
-            break;
-        }
-        const int turn = NTurnsPerGame - CategorySetSize(s.gameState.free);
-        const int keep = s.turnState.rollsLeft == 2 ? 2 : 3;
-        if (s.turnState.phase == ToRoll) {
-            SessionRoll(s, FairDice());
-        } else if (turn % 3 == 0 && s.turnState.rollsLeft > 0) {
-            ValueList first;
-            for (int i = 0; i < keep; ++i) ExtendValueList(first, s.shownDice.val[std::size_t(i)], 1);
-            ValueBag b;
-            ValueBagFromValueList(b, first);
-            SessionKeep(s, RankFromValueBag(b));
-        } else {
-            int c = 0;
-            while (!InSet(s.gameState.free, c)) ++c;
-            SessionScore(s, Category(c));
-        }
-        note();
-    }
-    return s;
+    return testsupport::PlaySessionWith(
+        seed, abortAt,
+        [](GameSession& s) {
+            const int turn = NTurnsPerGame - CategorySetSize(s.gameState.free);
+            if (turn % 3 == 0 && s.turnState.rollsLeft > 0)
+                SessionKeep(s, testsupport::FirstShownDice(s, s.turnState.rollsLeft == 2 ? 2 : 3));
+            else
+                SessionScore(s, testsupport::FirstFreeCategory(s));
+        },
+        [&seen](const GameSession& s) { seen.push_back({s.gameState, SessionTotal(s), s.turnState}); });
 }
 
 TEST(GamePoints, TheSessionsPointsAndTheChancesAtThem) {
