@@ -612,7 +612,7 @@ void TGameAnalysisForm::ChanceSettingsChanged() {
     auto at = std::make_shared<const std::vector<GamePoint>>(gamePoints);
     ChanceStatus->setText(QStringLiteral("Computing the chances to reach %1 ...").arg(target));
     ChanceStatus->show();
-    ChanceProgress->setRange(0, int(gamePoints.size()));
+    ChanceProgress->setRange(0, 0);   // busy until the passes report their layers
     ChanceProgress->setValue(0);
     ChanceProgress->show();
     chanceJob->Request([this, table, at, target](const TBackgroundJob::Control& control) {
