@@ -300,28 +300,26 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
         for (std::size_t j = j0; j < j1; ++j) {
             const GameState g{first.free, needOf(j), first.chip};
             const std::vector<Ending>& es = endings[nc.classOf[g.need]];
-            for (const Ending& e : es) ch.moves.push_back(Ends(g, e));
+            for (const Ending& e : es) {
+                ch.moves.push_back(Ends(g, e));
+                // Marks the target as reached; threads may mark one target together.
+                std::atomic_ref<std::int32_t>(slotOf[std::size_t(ch.moves.back().target)])
+                    .store(0, std::memory_order_relaxed);
+            }
             ch.count.push_back(std::uint16_t(es.size()));
         }
     });
+    for (const Seed& s : enter) slotOf[std::size_t(s.state)] = 0;
 
-    // The next layer's states sorted by index; targets become places in it.
+    // The next layer's states in index order; targets become places in it.
     std::vector<Reached> to;
-    const auto add = [&](std::int32_t state) {
-        std::int32_t& slot = slotOf[std::size_t(state)];
-        if (slot < 0) {
-            slot = 0;
-            to.push_back({state, std::numeric_limits<std::int32_t>::max(),
-                          std::numeric_limits<std::int32_t>::min(), 0});
-        }
-    };
-    for (const Chunk& ch : ex.chunks)
-        for (const Transition& t : ch.moves) add(t.target);
-    for (const Seed& s : enter) add(s.state);
-    std::sort(to.begin(), to.end(),
-              [](const Reached& a, const Reached& b) { return a.state < b.state; });
-    for (std::size_t k = 0; k < to.size(); ++k) slotOf[std::size_t(to[k].state)] = std::int32_t(k);
-    for (std::size_t c = 0; c < nChunks; ++c) {
+    for (std::size_t state = 0; state < slotOf.size(); ++state) {
+        if (slotOf[state] < 0) continue;
+        slotOf[state] = std::int32_t(to.size());
+        to.push_back({std::int32_t(state), std::numeric_limits<std::int32_t>::max(),
+                      std::numeric_limits<std::int32_t>::min(), 0});
+    }
+    ParallelFor(threads, nChunks, [&](std::size_t c, int) {
         Chunk& ch = ex.chunks[c];
         std::size_t m = 0;
         for (std::size_t k = 0; k < ch.count.size(); ++k) {
@@ -330,11 +328,18 @@ std::vector<Reached> Expand(const GameStateTable& table, const std::vector<Reach
                 Transition& t = ch.moves[m];
                 t.target = slotOf[std::size_t(t.target)];
                 Reached& dst = to[std::size_t(t.target)];
-                dst.lo = std::min(dst.lo, src.lo + t.points);
-                dst.hi = std::max(dst.hi, src.hi + t.points);
+                // The least and the most of the totals; the other thread may widen them too.
+                std::atomic_ref<std::int32_t> lo(dst.lo), hi(dst.hi);
+                const std::int32_t a = src.lo + t.points, z = src.hi + t.points;
+                for (std::int32_t v = lo.load(std::memory_order_relaxed);
+                     a < v && !lo.compare_exchange_weak(v, a, std::memory_order_relaxed);) {
+                }
+                for (std::int32_t v = hi.load(std::memory_order_relaxed);
+                     z > v && !hi.compare_exchange_weak(v, z, std::memory_order_relaxed);) {
+                }
             }
         }
-    }
+    });
     for (const Seed& s : enter) {
         Reached& dst = to[std::size_t(slotOf[std::size_t(s.state)])];
         dst.lo = std::min(dst.lo, s.total);
@@ -469,6 +474,7 @@ int MostStillToScore(const GameState& g) {
 struct ReachGraph {
     std::array<std::vector<Reached>, NCategories + 1> layers;
     std::array<Expansion, NCategories + 1> steps;   // steps[k]: from layers[k] into layers[k - 1]
+    std::array<bool, NCategories + 1> seeded{};     // a seed's state lies in layer k
     int top = 0;
 };
 
@@ -490,6 +496,7 @@ ReachGraph BuildReachGraph(const GameStateTable& table, const std::vector<Seed>&
     for (const Seed& s : seeds) {
         const int k = CategorySetSize(GameStateOfIndex(s.state).free);
         enter[std::size_t(k)].push_back(s);
+        rg.seeded[std::size_t(k)] = true;
         rg.top = std::max(rg.top, k);
     }
     std::vector<std::int32_t> slotOf(NGameStates, -1);
@@ -515,19 +522,28 @@ public:
             auto& bands = bands_[std::size_t(k)];
             const auto& states = rg.layers[std::size_t(k)];
             bands.resize(states.size());
+            constexpr std::size_t Block = 4096;
+            ParallelFor(threads, (states.size() + Block - 1) / Block, [&](std::size_t at, int) {
+                const std::size_t end = std::min(states.size(), (at + 1) * Block);
+                for (std::size_t j = at * Block; j < end; ++j) {
+                    const Reached& r = states[j];
+                    Band& b = bands[j];
+                    b.lo = std::max(r.lo, target - MostStillToScore(GameStateOfIndex(r.state)));
+                    b.hi = std::min(r.hi, target - 1);
+                    if (k == 0 || b.hi < b.lo) b.hi = b.lo - 1;   // no numbers needed
+                }
+            });
             std::size_t size = 0;
-            for (std::size_t j = 0; j < states.size(); ++j) {
-                const Reached& r = states[j];
-                Band& b = bands[j];
-                b.lo = std::max(r.lo, target - MostStillToScore(GameStateOfIndex(r.state)));
-                b.hi = std::min(r.hi, target - 1);
-                if (k == 0 || b.hi < b.lo) b.hi = b.lo - 1;   // no numbers needed
+            for (Band& b : bands) {
                 b.offset = size;
                 size += std::size_t(b.hi - b.lo + 1);
             }
-            values_[std::size_t(k)].assign(size, 0.0);
+            // Left unset: Fill clears each band on the thread that fills it.
+            values_[std::size_t(k)].resize(size);
             if (k > 0) {
                 Fill(k, threads);
+                // Only the seeds' layers are asked for afterwards.
+                if (!rg.seeded[std::size_t(k - 1)]) Release(k - 1);
                 if (steps) (*steps)();
             }
         }
@@ -540,8 +556,9 @@ public:
         const auto& states = rg_.layers[std::size_t(k)];
         const auto it = std::lower_bound(states.begin(), states.end(), state,
                                          [](const Reached& r, std::int32_t s) { return r.state < s; });
-        Check(it != states.end() && it->state == state && total >= it->lo && total <= it->hi,
-              "ReachChances.At", "the point is in the graph");
+        Check(it != states.end() && it->state == state && total >= it->lo && total <= it->hi &&
+                  rg_.seeded[std::size_t(k)],
+              "ReachChances.At", "the point is in a seed's layer of the graph");
         return Value(k, std::size_t(it - states.begin()), total);
     }
 
@@ -550,6 +567,11 @@ private:
         int lo, hi;
         std::size_t offset;
     };
+
+    void Release(int k) {
+        decltype(values_)::value_type none;
+        values_[std::size_t(k)].swap(none);
+    }
 
     double Value(int k, std::size_t slot, int total) const {
         if (total >= target_) return 1.0;
@@ -574,6 +596,7 @@ private:
                 m += ch.count[j];
                 if (b.hi < b.lo) continue;
                 double* v = out + b.offset;
+                std::fill_n(v, b.hi - b.lo + 1, 0.0);
                 // The endings that reach the target add their probability to every total from
                 // some total on: gathered by where they start, summed up once at the end.
                 thread_local std::vector<double> reached;
@@ -604,7 +627,7 @@ private:
     const ReachGraph& rg_;
     int target_;
     std::array<std::vector<Band>, NCategories + 1> bands_;
-    std::array<std::vector<double>, NCategories + 1> values_;
+    std::array<std::vector<double, UnsetAllocator<double>>, NCategories + 1> values_;
 };
 
 // Both passes from a set of seeds; null once the caller's step asked to stop.

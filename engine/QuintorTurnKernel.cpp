@@ -10,8 +10,8 @@
 #include <thread>
 #include <type_traits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "core/GeneralStuff.h"
@@ -157,19 +157,33 @@ inline double Candidate(const double* T, CategorySet free, int need, bool chip, 
 }
 
 // Lanes: W game states of one free set and chip side by side, each lane doing exactly the
-// arithmetic of a single state. A lane vector is a plain double for one state, or a pair of
-// doubles (SSE2 on every x86-64) for the bulk runs; both give the same bits in every lane.
+// arithmetic of a single state. A lane vector is a plain double for one state, a pair of doubles
+// (SSE2 on every x86-64) for the bulk runs, or four (AVX2, where the processor has it) for the
+// groups of the score passes; all give the same bits in every lane.
 typedef double Pair __attribute__((vector_size(16)));
+typedef double Quad __attribute__((vector_size(32)));
+#if defined(__GNUC__) && !defined(__clang__)
+// Functions on four-double lanes are only ever inlined into the AVX2 one below, so no call
+// passes such a vector between code compiled for different instruction sets.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 
 template <typename V>
 constexpr int Width = 1;
 template <>
 constexpr int Width<Pair> = 2;
+template <>
+constexpr int Width<Quad> = 4;
 
 template <typename V>
 inline V Splat(double x) {
-    if constexpr (std::is_same_v<V, double>) return x;
-    else return V{x, x};
+    if constexpr (std::is_same_v<V, double>) {
+        return x;
+    } else {
+        V v;
+        for (int j = 0; j < Width<V>; ++j) v[j] = x;
+        return v;
+    }
 }
 template <typename V>
 inline void SetLane(V& v, int j, double x) {
@@ -180,6 +194,23 @@ inline void SetLane(V& v, int j, double x) {
         v[j] = x;
     }
 }
+// Bit j set where lane j of a is at least that of b.
+template <typename V>
+inline unsigned AtLeast(V a, V b) {
+#if defined(__SSE2__)
+    if constexpr (std::is_same_v<V, Pair>)
+        return unsigned(_mm_movemask_pd(_mm_cmpge_pd(__m128d(a), __m128d(b))));
+#endif
+    const auto m = a >= b;
+    unsigned bits = 0;
+    for (int j = 0; j < Width<V>; ++j) bits |= unsigned(m[j] & 1) << j;
+    return bits;
+}
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) inline unsigned AtLeast(Quad a, Quad b) {
+    return unsigned(_mm256_movemask_pd(_mm256_cmp_pd(__m256d(a), __m256d(b), _CMP_GE_OQ)));
+}
+#endif
 // Branch-free, so that the lane loops stay vector code; with no NaN about they are exactly the
 // strict-comparison maximum and minimum.
 template <typename V>
@@ -470,41 +501,34 @@ ValueBagRank BestKeep(const TurnTables& T, int l, int i) {
 namespace {
 
 // The sub-bag each of the first n lanes keeps from every roll with l rolls left (BestKeep's
-// choice): one scan of a roll's sub-bag list from its end serves all lanes, which mostly stop at
-// the same sub-bag. K and R hold the lanes' keeper and roll values, NV pairs side by side.
-template <int NV>
-void LaneKeeps(const Pair* K, const Pair* R, const Pair* R0, int n, int l, TurnTables* T) {
-    const unsigned all = (1u << n) - 1;
-    const Pair tol = Splat<Pair>(TieTolerance);
+// choice): the last sub-bag in the roll's list that ties with the best. One pass over the list
+// serves all lanes, without a branch: each sub-bag that ties replaces the lanes' earlier pick.
+// K and R hold the lanes' keeper and roll values, NV vectors side by side.
+template <typename V, int NV>
+void LaneKeeps(const V* K, const V* R, const V* R0, int n, int l, TurnTables* T) {
+    constexpr int W = Width<V>;
+    using Mask = decltype(V{} >= V{});   // a lane of all ones where a comparison holds
+    const V tol = Splat<V>(TieTolerance);
     for (int i = 0; i < NRolls; ++i) {
-        Pair thr[NV];
+        V thr[NV];
         for (int q = 0; q < NV; ++q) thr[q] = R[i * NV + q] - tol;   // as TiesWithBest
         // Scoring now ties with rolling on: KeepRatherThanScore says no.
         for (int q = 0; q < NV; ++q)
-            for (int h = 0; h < 2 && 2 * q + h < n; ++h)
-                T[2 * q + h].scoreNow[l][i] = R0[i * NV + q][h] >= thr[q][h];
+            for (int h = 0; h < W && W * q + h < n; ++h)
+                T[W * q + h].scoreNow[l][i] = R0[i * NV + q][h] >= thr[q][h];
         const IndexRange rg = SubBagRanges[i];
-        unsigned done = 0;
-        ValueBagRank keep[2 * NV];
-        for (int s = rg.last; s >= rg.first; --s) {
-            const Pair* k = K + std::size_t(SubBagTbl[s]) * NV;
-            unsigned hit = 0;
-            for (int q = 0; q < NV; ++q) {
-#if defined(__SSE2__)
-                hit |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(__m128d(k[q]), __m128d(thr[q])))) << (2 * q);
-#else
-                hit |= (k[q][0] >= thr[q][0] ? 1u : 0u) << (2 * q);
-                hit |= (k[q][1] >= thr[q][1] ? 2u : 0u) << (2 * q);
-#endif
-            }
-            hit &= all & ~done;
-            if (hit == 0) continue;
-            for (unsigned h = hit; h != 0; h &= h - 1) keep[std::countr_zero(h)] = SubBagTbl[s];
-            done |= hit;
-            if (done == all) break;
+        // keep: the place in the sub-bag list each lane picked so far.
+        Mask keep[NV], at = Mask{} + rg.first;
+        for (int q = 0; q < NV; ++q) keep[q] = Mask{} - 1;   // none yet
+        for (int s = rg.first; s <= rg.last; ++s, at += 1) {
+            const V* k = K + std::size_t(SubBagTbl[s]) * NV;
+            for (int q = 0; q < NV; ++q) keep[q] = k[q] >= thr[q] ? at : keep[q];
         }
-        Check(done == all, "LaneKeeps", "a keeper ties with RollValue[l]");
-        for (int j = 0; j < n; ++j) T[j].keep[l][i] = keep[j];
+        for (int j = 0; j < n; ++j) {
+            const auto s = keep[j / W][j % W];
+            Check(s >= 0, "LaneKeeps", "a keeper ties with RollValue[l]");
+            T[j].keep[l][i] = SubBagTbl[std::size_t(s)];
+        }
     }
 }
 
@@ -512,26 +536,19 @@ void LaneKeeps(const Pair* K, const Pair* R, const Pair* R0, int n, int l, TurnT
 // candidates of one category for all rolls and lanes at a time, in category order, each roll and
 // lane taking the first that ties with its best. R holds the lanes' roll values with no roll
 // left. Quintor rolls, with their jokers, are left to BestCategory.
-template <int NV>
+template <typename V, int NV>
 void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
-                    const std::uint16_t* need, const Pair* R, int n, TurnTables* T) {
-    constexpr int W = 2 * NV;
+                    const std::uint16_t* need, const V* R, int n, TurnTables* T) {
+    constexpr int W = Width<V> * NV;
     const double* tbl = table.data();
     const unsigned all = (1u << n) - 1;
-    const Pair tol = Splat<Pair>(TieTolerance);
+    const V tol = Splat<V>(TieTolerance);
     std::array<unsigned, NRolls> done{};
     for (int q : rolls.quintorRoll) done[std::size_t(q)] = all;
-    const auto take = [&](int c, int i, const Pair* v) {
+    const auto take = [&](int c, int i, const V* v) {
         unsigned hit = 0;
-        for (int q = 0; q < NV; ++q) {
-            const Pair thr = R[i * NV + q] - tol;   // as TiesWithBest
-#if defined(__SSE2__)
-            hit |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(__m128d(v[q]), __m128d(thr)))) << (2 * q);
-#else
-            hit |= (v[q][0] >= thr[0] ? 1u : 0u) << (2 * q);
-            hit |= (v[q][1] >= thr[1] ? 2u : 0u) << (2 * q);
-#endif
-        }
+        for (int q = 0; q < NV; ++q)   // as TiesWithBest
+            hit |= AtLeast(v[q], R[i * NV + q] - tol) << (Width<V> * q);
         hit &= all & ~done[std::size_t(i)];
         for (unsigned h = hit; h != 0; h &= h - 1) T[std::countr_zero(h)].cat[std::size_t(i)] = Category(c);
         done[std::size_t(i)] |= hit;
@@ -548,7 +565,7 @@ void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
                     vtd[k][j] = tbl[FastIndex(f2, up.need, chip)] + double(pts + up.bonus);
                 }
             }
-            Pair vt[NDice + 1][NV];
+            V vt[NDice + 1][NV];
             std::memcpy(vt, vtd, sizeof vt);
             for (int i = 0; i < NRolls; ++i)
                 if (done[std::size_t(i)] != all) take(c, i, vt[rolls.count[c][std::size_t(i)]]);
@@ -556,13 +573,13 @@ void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
             const bool ch2 = c == QuintorCat ? false : chip;
             alignas(16) double tvd[W];
             for (int j = 0; j < W; ++j) tvd[j] = tbl[FastIndex(f2, need[j], ch2)];
-            Pair tv[NV];
+            V tv[NV];
             std::memcpy(tv, tvd, sizeof tv);
             const double* p = rolls.points[c].data();
             for (int i = 0; i < NRolls; ++i) {
                 if (done[std::size_t(i)] == all) continue;
-                Pair v[NV];
-                for (int q = 0; q < NV; ++q) v[q] = tv[q] + Splat<Pair>(p[i]);
+                V v[NV];
+                for (int q = 0; q < NV; ++q) v[q] = tv[q] + Splat<V>(p[i]);
                 take(c, i, v);
             }
         }
@@ -574,52 +591,74 @@ void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
             T[j].cat[std::size_t(q)] = BestCategory(table, GameState{free, need[j], chip}, T[j], q);
 }
 
-// ExpectedTurnTablesOfGroup with NV pairs of lanes.
-template <int NV>
+// ExpectedTurnTablesOfGroup with NV lane vectors V.
+template <typename V, int NV>
 void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
                      const std::uint16_t* need, int n, TurnTables* T, bool keeperValues) {
     const double* tbl = table.data();
-    constexpr int W = 2 * NV;
+    constexpr int W = Width<V> * NV;
     std::uint16_t lanes[W];
     for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
-    Pair R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV];
+    constexpr int VW = Width<V>;
+    V R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV];
     const auto spreadR = [&](int l) {
         for (int j = 0; j < n; ++j)
-            for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = R[i * NV + j / 2][j % 2];
+            for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = R[i * NV + j / VW][j % VW];
     };
-    LaneScoring<Pair, NV>(tbl, free, chip, lanes, R);
+    LaneScoring<V, NV>(tbl, free, chip, lanes, R);
     spreadR(0);
-    Pair R0[NRolls * NV];
+    V R0[NRolls * NV];
     std::copy(R, R + NRolls * NV, R0);
-    LaneCategories<NV>(table, free, chip, lanes, R, n, T);
+    LaneCategories<V, NV>(table, free, chip, lanes, R, n, T);
     for (int l = 1; l < NRollsPerTurn; ++l) {
-        LaneKeepers<Pair, NV, Reducer::Expected>(R, K);
-        LaneBest<Pair, NV>(K, B, R);
+        LaneKeepers<V, NV, Reducer::Expected>(R, K);
+        LaneBest<V, NV>(K, B, R);
         if (keeperValues) {
             for (int j = 0; j < n; ++j)
-                for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / 2][j % 2];
+                for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / VW][j % VW];
             spreadR(l);
         }
-        LaneKeeps<NV>(K, R, R0, n, l, T);
+        LaneKeeps<V, NV>(K, R, R0, n, l, T);
     }
     double Rd[NRolls * W];
     std::memcpy(Rd, R, sizeof Rd);
     for (int j = 0; j < n; ++j) T[j].start = ExpectedStart(Rd + j, W);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The four lanes in one AVX2 vector: every lane function is inlined here, so all of them are
+// compiled for the wider instructions, and each lane still does one state's arithmetic.
+__attribute__((target("avx2"), flatten)) void GroupTurnTablesWide(
+    const GameStateTable& table, CategorySet free, bool chip, const std::uint16_t* need, int n,
+    TurnTables* T, bool keeperValues) {
+    GroupTurnTables<Quad, 1>(table, free, chip, need, n, T, keeperValues);
+}
+bool HasWideLanes() {
+    static const bool wide = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return wide;
+}
+#endif
+
 }  // namespace
 
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
                                const std::uint16_t* need, int n, TurnTables* T,
-                               bool keeperValues) {
+                               bool keeperValues, LaneWidth width) {
     static_assert(GroupLanes == BulkLanes);
     Check(free != 0 && n >= 1 && n <= GroupLanes, "ExpectedTurnTablesOfGroup",
           "free <> [] and 1 <= n <= GroupLanes");
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (width == LaneWidth::Widest && HasWideLanes())
+        return GroupTurnTablesWide(table, free, chip, need, n, T, keeperValues);
+#endif
     // One pair of lanes does for two states at half the work of two pairs.
     if (n <= 2)
-        GroupTurnTables<1>(table, free, chip, need, n, T, keeperValues);
+        GroupTurnTables<Pair, 1>(table, free, chip, need, n, T, keeperValues);
     else
-        GroupTurnTables<2>(table, free, chip, need, n, T, keeperValues);
+        GroupTurnTables<Pair, 2>(table, free, chip, need, n, T, keeperValues);
 }
 
 int OpenNeedClasses(const double* table, int base, const NeedClasses& nc,

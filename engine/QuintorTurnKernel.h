@@ -98,10 +98,13 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
 // The expected-score turn tables with their choices of up to GroupLanes game states of one free
 // set and chip, computed side by side: T[j] for need[j], j < n, holds exactly what
 // ComputeTurnTables gives for that state (K, and R with rolls left, only with keeperValues).
+// The lanes are four doubles wide where the processor has AVX2, else pairs; Pairs asks for the
+// pairs anyway (the tests compare both).
 constexpr int GroupLanes = 4;
+enum class LaneWidth { Widest, Pairs };
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
                                const std::uint16_t* need, int n, TurnTables* T,
-                               bool keeperValues = true);
+                               bool keeperValues = true, LaneWidth width = LaneWidth::Widest);
 // Just the start-of-turn value of g (the expected-score arithmetic of ComputeTurnTables).
 double ExpectedStartOfTurn(const GameStateTable& table, const GameState& g);
 

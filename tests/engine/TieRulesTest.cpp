@@ -602,10 +602,14 @@ TEST(TieRules, TurnTablesOfAGroupsNeedsSideBySideHoldEachStatesOwnBitsAndKeepers
         const int n = 1 + round % kernel::GroupLanes;
         std::uint16_t need[kernel::GroupLanes];
         for (int j = 0; j < n; ++j) need[j] = std::uint16_t(rng() % 64);
-        kernel::ExpectedTurnTablesOfGroup(E, g.free, g.chip, need, n, group->data());
+        // Both widths of lanes: the pairs run wherever the wider lanes do not.
+        const auto width = round / kernel::GroupLanes % 2 == 0 ? kernel::LaneWidth::Widest
+                                                               : kernel::LaneWidth::Pairs;
+        kernel::ExpectedTurnTablesOfGroup(E, g.free, g.chip, need, n, group->data(), true, width);
         for (int j = 0; j < n; ++j) {
             const GameState s{g.free, need[j], g.chip};
-            const std::string where = GameStateToString(s) + " lane " + std::to_string(j);
+            const std::string where = GameStateToString(s) + " lane " + std::to_string(j) +
+                                      (width == kernel::LaneWidth::Widest ? " widest" : " pairs");
             kernel::ComputeTurnTables(E, s, kernel::Reducer::Expected, true, *single);
             const kernel::TurnTables& t = (*group)[std::size_t(j)];
             ASSERT_EQ(t.start, single->start) << where;
