@@ -533,27 +533,24 @@ void LaneKeeps(const V* K, const V* R, const V* R0, int n, int l, TurnTables* T)
 }
 
 // The category each of the first n lanes scores every roll in (BestCategory's choice): the
-// candidates of one category for all rolls and lanes at a time, in category order, each roll and
-// lane taking the first that ties with its best. R holds the lanes' roll values with no roll
-// left. Quintor rolls, with their jokers, are left to BestCategory.
+// first category in order whose candidate ties with the roll's best. The categories go by from
+// the last, one pass over all rolls and lanes each, every candidate that ties replacing the pick
+// so far, without a branch. R holds the lanes' roll values with no roll left. Quintor rolls,
+// with their jokers, are left to BestCategory.
 template <typename V, int NV>
 void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
                     const std::uint16_t* need, const V* R, int n, TurnTables* T) {
     constexpr int W = Width<V> * NV;
+    using Mask = decltype(V{} >= V{});
     const double* tbl = table.data();
-    const unsigned all = (1u << n) - 1;
     const V tol = Splat<V>(TieTolerance);
-    std::array<unsigned, NRolls> done{};
-    for (int q : rolls.quintorRoll) done[std::size_t(q)] = all;
-    const auto take = [&](int c, int i, const V* v) {
-        unsigned hit = 0;
-        for (int q = 0; q < NV; ++q)   // as TiesWithBest
-            hit |= AtLeast(v[q], R[i * NV + q] - tol) << (Width<V> * q);
-        hit &= all & ~done[std::size_t(i)];
-        for (unsigned h = hit; h != 0; h &= h - 1) T[std::countr_zero(h)].cat[std::size_t(i)] = Category(c);
-        done[std::size_t(i)] |= hit;
-    };
-    for (int c = 0; c < NCategories; ++c) {
+    V thr[NRolls * NV];
+    Mask pick[NRolls * NV];
+    for (int x = 0; x < NRolls * NV; ++x) {
+        thr[x] = R[x] - tol;   // as TiesWithBest
+        pick[x] = Mask{} - 1;   // none yet
+    }
+    for (int c = NCategories - 1; c >= 0; --c) {
         if (!InSet(free, c)) continue;
         const CategorySet f2 = WithoutCategory(free, c);
         if (c <= Sixes) {
@@ -567,8 +564,10 @@ void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
             }
             V vt[NDice + 1][NV];
             std::memcpy(vt, vtd, sizeof vt);
+            const std::uint8_t* cnt = rolls.count[c].data();
             for (int i = 0; i < NRolls; ++i)
-                if (done[std::size_t(i)] != all) take(c, i, vt[rolls.count[c][std::size_t(i)]]);
+                for (int q = 0; q < NV; ++q)
+                    pick[i * NV + q] = vt[cnt[i]][q] >= thr[i * NV + q] ? Mask{} + c : pick[i * NV + q];
         } else {
             const bool ch2 = c == QuintorCat ? false : chip;
             alignas(16) double tvd[W];
@@ -576,16 +575,20 @@ void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
             V tv[NV];
             std::memcpy(tv, tvd, sizeof tv);
             const double* p = rolls.points[c].data();
-            for (int i = 0; i < NRolls; ++i) {
-                if (done[std::size_t(i)] == all) continue;
-                V v[NV];
-                for (int q = 0; q < NV; ++q) v[q] = tv[q] + Splat<V>(p[i]);
-                take(c, i, v);
-            }
+            for (int i = 0; i < NRolls; ++i)
+                for (int q = 0; q < NV; ++q)
+                    pick[i * NV + q] = tv[q] + Splat<V>(p[i]) >= thr[i * NV + q] ? Mask{} + c
+                                                                              : pick[i * NV + q];
         }
     }
-    for (int i = 0; i < NRolls; ++i)
-        Check(done[std::size_t(i)] == all, "LaneCategories", "a category ties with RollValue[0]");
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < NRolls; ++i) {
+            const auto c = pick[i * NV + j / Width<V>][j % Width<V>];
+            T[j].cat[std::size_t(i)] = Category(c);
+            if (detail::scoreTbl[std::size_t(i)].jokerBox == Chance)
+                Check(c >= 0, "LaneCategories", "a category ties with RollValue[0]");
+        }
+    }
     for (int q : rolls.quintorRoll)
         for (int j = 0; j < n; ++j)
             T[j].cat[std::size_t(q)] = BestCategory(table, GameState{free, need[j], chip}, T[j], q);
@@ -606,7 +609,13 @@ void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
             for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = R[i * NV + j / VW][j % VW];
     };
     LaneScoring<V, NV>(tbl, free, chip, lanes, R);
-    spreadR(0);
+    if (keeperValues) {
+        spreadR(0);
+    } else {
+        // BestCategory reads the values of the Quintor rolls, whose jokers it weighs one by one.
+        for (int j = 0; j < n; ++j)
+            for (int i : rolls.quintorRoll) T[j].R[0][i] = R[i * NV + j / VW][j % VW];
+    }
     V R0[NRolls * NV];
     std::copy(R, R + NRolls * NV, R0);
     LaneCategories<V, NV>(table, free, chip, lanes, R, n, T);
@@ -620,6 +629,7 @@ void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
         }
         LaneKeeps<V, NV>(K, R, R0, n, l, T);
     }
+    if (!keeperValues) return;
     double Rd[NRolls * W];
     std::memcpy(Rd, R, sizeof Rd);
     for (int j = 0; j < n; ++j) T[j].start = ExpectedStart(Rd + j, W);

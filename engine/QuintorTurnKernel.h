@@ -97,7 +97,8 @@ void BestCategories(const GameStateTable& table, const GameState& g, const TurnT
                     Category* out);
 // The expected-score turn tables with their choices of up to GroupLanes game states of one free
 // set and chip, computed side by side: T[j] for need[j], j < n, holds exactly what
-// ComputeTurnTables gives for that state (K, and R with rolls left, only with keeperValues).
+// ComputeTurnTables gives for that state: the choices always; K, R and start only with
+// keeperValues.
 // The lanes are four doubles wide where the processor has AVX2, else pairs; Pairs asks for the
 // pairs anyway (the tests compare both).
 constexpr int GroupLanes = 4;
