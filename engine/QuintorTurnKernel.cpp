@@ -314,6 +314,46 @@ void LaneBest(const V* K, V* B, V* R) {
     std::copy(B + NValueBag4Ranks * NV, B + NValueBag5Ranks * NV, R);
 }
 
+// LaneBest that also keeps, for every bag b, the sub-bag A[b] with the best keeper value and the
+// best value S[b] among all its other sub-bags (every bag is counted once, whichever way the
+// lattice reaches it). Where S stays below the best by more than TieTolerance, A is the only
+// sub-bag that ties with the best, whatever the order of the list. Two different sub-bags with
+// the very same value make S the best, so such a tie is never taken for a lone best.
+template <typename V, int NV>
+void LaneBestOf(const V* K, V* B, decltype(V{} >= V{})* A, V* S, V* R) {
+    using Mask = decltype(V{} >= V{});
+    const V none = Splat<V>(MaxStart);
+    for (int b = 0; b < NValueBag5Ranks; ++b) {
+        V m[NV], r2[NV];
+        Mask a[NV];
+        for (int q = 0; q < NV; ++q) {
+            m[q] = K[b * NV + q];
+            a[q] = Mask{} + b;
+            r2[q] = none;
+        }
+        for (int e = lattice.minusFirst[b]; e < lattice.minusFirst[b + 1]; ++e) {
+            const int c = lattice.minusDie[e];
+            for (int q = 0; q < NV; ++q) {
+                const V cm = B[c * NV + q];
+                const Mask ca = A[c * NV + q];
+                const Mask above = cm > m[q];
+                // What the child adds besides the best: its runner-up, and its own best unless
+                // that is the same sub-bag; a better child hands on the best so far.
+                const V beside = above ? m[q] : (ca == a[q] ? none : cm);
+                r2[q] = VMax(r2[q], VMax(S[c * NV + q], beside));
+                m[q] = above ? cm : m[q];
+                a[q] = above ? ca : a[q];
+            }
+        }
+        for (int q = 0; q < NV; ++q) {
+            B[b * NV + q] = m[q];
+            A[b * NV + q] = a[q];
+            S[b * NV + q] = r2[q];
+        }
+    }
+    std::copy(B + NValueBag4Ranks * NV, B + NValueBag5Ranks * NV, R);
+}
+
 // The start-of-turn expected values of the W states.
 template <typename V, int NV>
 void ExpectedLanes(const double* T, CategorySet free, bool chip, const std::uint16_t* need,
@@ -501,14 +541,17 @@ ValueBagRank BestKeep(const TurnTables& T, int l, int i) {
 namespace {
 
 // The sub-bag each of the first n lanes keeps from every roll with l rolls left (BestKeep's
-// choice): the last sub-bag in the roll's list that ties with the best. One pass over the list
-// serves all lanes, without a branch: each sub-bag that ties replaces the lanes' earlier pick.
-// K and R hold the lanes' keeper and roll values, NV vectors side by side.
+// choice): the last sub-bag in the roll's list that ties with the best. Where the best stands
+// alone (A and S of LaneBestOf), it is that one; otherwise one pass over the list serves all
+// lanes, without a branch: each sub-bag that ties replaces the lanes' earlier pick. K and R hold
+// the lanes' keeper and roll values, NV vectors side by side.
 template <typename V, int NV>
-void LaneKeeps(const V* K, const V* R, const V* R0, int n, int l, TurnTables* T) {
+void LaneKeeps(const V* K, const V* R, const V* R0, const decltype(V{} >= V{})* A, const V* S,
+               int n, int l, TurnTables* T) {
     constexpr int W = Width<V>;
     using Mask = decltype(V{} >= V{});   // a lane of all ones where a comparison holds
     const V tol = Splat<V>(TieTolerance);
+    const unsigned all = (1u << n) - 1;
     for (int i = 0; i < NRolls; ++i) {
         V thr[NV];
         for (int q = 0; q < NV; ++q) thr[q] = R[i * NV + q] - tol;   // as TiesWithBest
@@ -516,6 +559,13 @@ void LaneKeeps(const V* K, const V* R, const V* R0, int n, int l, TurnTables* T)
         for (int q = 0; q < NV; ++q)
             for (int h = 0; h < W && W * q + h < n; ++h)
                 T[W * q + h].scoreNow[l][i] = R0[i * NV + q][h] >= thr[q][h];
+        const int r = NValueBag4Ranks + i;
+        unsigned near = 0;   // lanes where another sub-bag comes within the tolerance
+        for (int q = 0; q < NV; ++q) near |= AtLeast(S[r * NV + q], thr[q]) << (W * q);
+        if ((near & all) == 0) {
+            for (int j = 0; j < n; ++j) T[j].keep[l][i] = ValueBagRank(A[r * NV + j / W][j % W]);
+            continue;
+        }
         const IndexRange rg = SubBagRanges[i];
         // keep: the place in the sub-bag list each lane picked so far.
         Mask keep[NV], at = Mask{} + rg.first;
@@ -603,7 +653,9 @@ void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
     std::uint16_t lanes[W];
     for (int j = 0; j < W; ++j) lanes[j] = need[std::min(j, n - 1)];
     constexpr int VW = Width<V>;
-    V R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV];
+    using Mask = decltype(V{} >= V{});
+    V R[NRolls * NV], K[NValueBag5Ranks * NV], B[NValueBag5Ranks * NV], S[NValueBag5Ranks * NV];
+    Mask A[NValueBag5Ranks * NV];
     const auto spreadR = [&](int l) {
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < NRolls; ++i) T[j].R[l][i] = R[i * NV + j / VW][j % VW];
@@ -621,13 +673,13 @@ void GroupTurnTables(const GameStateTable& table, CategorySet free, bool chip,
     LaneCategories<V, NV>(table, free, chip, lanes, R, n, T);
     for (int l = 1; l < NRollsPerTurn; ++l) {
         LaneKeepers<V, NV, Reducer::Expected>(R, K);
-        LaneBest<V, NV>(K, B, R);
+        LaneBestOf<V, NV>(K, B, A, S, R);
         if (keeperValues) {
             for (int j = 0; j < n; ++j)
                 for (int k = 0; k < NValueBag5Ranks; ++k) T[j].K[l][k] = K[k * NV + j / VW][j % VW];
             spreadR(l);
         }
-        LaneKeeps<V, NV>(K, R, R0, n, l, T);
+        LaneKeeps<V, NV>(K, R, R0, A, S, n, l, T);
     }
     if (!keeperValues) return;
     double Rd[NRolls * W];
