@@ -189,13 +189,8 @@ __attribute__((target("avx2"))) void AddScaledWide(double* __restrict d,
                                                    const double* __restrict s, int n, double p) {
     for (int x = 0; x < n; ++x) d[x] += p * s[x];
 }
-// Chosen when first used: the processor's features are read then, not in whatever order the
-// program's start-up runs.
 void AddScaled(double* __restrict d, const double* __restrict s, int n, double p) {
-    static const auto add = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") ? AddScaledWide : AddScaledPlain;
-    }();
+    static const auto add = kernel::HasAvx2() ? AddScaledWide : AddScaledPlain;
     add(d, s, n, p);
 }
 #else

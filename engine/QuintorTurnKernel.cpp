@@ -695,16 +695,21 @@ __attribute__((target("avx2"), flatten)) void GroupTurnTablesWide(
     TurnTables* T, bool keeperValues) {
     GroupTurnTables<Quad, 1>(table, free, chip, need, n, T, keeperValues);
 }
-bool HasWideLanes() {
+#endif
+
+}  // namespace
+
+bool HasAvx2() {
+#if defined(__x86_64__) && defined(__GNUC__)
     static const bool wide = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
     }();
     return wide;
-}
+#else
+    return false;
 #endif
-
-}  // namespace
+}
 
 void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bool chip,
                                const std::uint16_t* need, int n, TurnTables* T,
@@ -713,7 +718,7 @@ void ExpectedTurnTablesOfGroup(const GameStateTable& table, CategorySet free, bo
     Check(free != 0 && n >= 1 && n <= GroupLanes, "ExpectedTurnTablesOfGroup",
           "free <> [] and 1 <= n <= GroupLanes");
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (width == LaneWidth::Widest && HasWideLanes())
+    if (width == LaneWidth::Widest && HasAvx2())
         return GroupTurnTablesWide(table, free, chip, need, n, T, keeperValues);
 #endif
     // One pair of lanes does for two states at half the work of two pairs.

@@ -133,6 +133,10 @@ std::int64_t FillExpectedGroup(GameStateTable& table, const StateGroup& grp);
 // every successor of a layer lies in the layer before it.
 const std::vector<std::vector<StateGroup>>& StateLayers();
 
+// Whether the processor has AVX2, read when first asked rather than in whatever order the
+// program's start-up runs; the wider code paths give the same bits as the others.
+bool HasAvx2();
+
 // threads <= 0: one per hardware thread.
 int ThreadCount(int threads);
 
