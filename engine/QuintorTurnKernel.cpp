@@ -617,7 +617,8 @@ void LaneCategories(const GameStateTable& table, CategorySet free, bool chip,
             const std::uint8_t* cnt = rolls.count[c].data();
             for (int i = 0; i < NRolls; ++i)
                 for (int q = 0; q < NV; ++q)
-                    pick[i * NV + q] = vt[cnt[i]][q] >= thr[i * NV + q] ? Mask{} + c : pick[i * NV + q];
+                    pick[i * NV + q] =
+                        vt[cnt[i]][q] >= thr[i * NV + q] ? Mask{} + c : pick[i * NV + q];
         } else {
             const bool ch2 = c == QuintorCat ? false : chip;
             alignas(16) double tvd[W];
