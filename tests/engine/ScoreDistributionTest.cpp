@@ -101,7 +101,14 @@ TEST(ScoreDistribution, FromAnyPointAgreesWithTheTables) {
         EXPECT_NEAR(c.point, ChanceToReach(atRoll, total + 60), 1e-15);
         const TurnState kept{2, ToRoll, ValueBagRank(12)};
         const ScoreDistribution atKeep = DistributionFrom(t.expected, g, total, kept, 2);
-        EXPECT_NEAR(DistributionSum(atKeep), 1.0, 1e-12);
+        // It is the mixture of its outcomes' distributions, each at its chance.
+        ScoreDistribution mix(NFinalScores, 0.0);
+        for (const PointOption& op : PointOptions(g, total, kept)) {
+            EXPECT_EQ(op.aspect, Rolling);
+            const ScoreDistribution od = DistributionFrom(t.expected, op.game, op.total, op.turn, 2);
+            for (int s = 0; s < NFinalScores; ++s) mix[std::size_t(s)] += op.p * od[std::size_t(s)];
+        }
+        for (int s = 0; s < NFinalScores; ++s) EXPECT_NEAR(atKeep[std::size_t(s)], mix[std::size_t(s)], 1e-14);
         EXPECT_NEAR(DistributionMean(atKeep), total + OptimalStrategy->Cache->KeeperValue[2][12], 1e-9);
     }
 
