@@ -369,6 +369,8 @@ TEST(Coach, TutorSettingsKeepTheOtherSectionsAndReadOddValuesAsDefaults) {
     WriteTutorThreshold(0.01);
     EXPECT_EQ(f.SettingsText(), "[General]\nVersion=1.2.1 beta\n\n[Tables]\nLocation=/some/tables\n\n"
                                 "[Tutor]\nOn=true\nWarnAt=0.01\n");
+    WriteTutorOn(false);   // the restart in the tutor test reads the tutor back on only
+    EXPECT_FALSE(ReadTutorOn());
     for (const char* odd : {"7", "", "1", "0.010", "abc"}) {
         std::ofstream(f.Bin() + "/" + SettingsFileName)
             << "[Tutor]\nOn=" << odd << "\nWarnAt=" << odd << "\n";
