@@ -55,15 +55,7 @@ struct Advisor {
     std::string Text() const { return Find<QPlainTextEdit>(form, "txtAdvice")->toPlainText().toStdString(); }
     QString Status() const { return Find<QLabel>(form, "TargetStatus")->text(); }
     // Lets the worker finish and its result arrive, for at most a minute.
-    void Wait() const {
-        QElapsedTimer clock;
-        clock.start();
-        while (form->Computing() && clock.elapsed() < 60000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        EXPECT_FALSE(form->Computing());
-    }
+    void Wait() const { EXPECT_TRUE(WaitWhile([this] { return form->Computing(); })); }
     TAdvisorForm* form = nullptr;
 };
 

@@ -10,6 +10,9 @@
 #include <sstream>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -113,4 +116,58 @@ void WhenModal(QObject* context, std::function<void(T*)> action, int tries = 400
         else if (tries > 0)
             WhenModal<T>(context, action, tries - 1);
     });
+}
+
+// Processes events while busy() holds, for at most a minute; false when it still holds.
+inline bool WaitWhile(const std::function<bool()>& busy) {
+    QElapsedTimer clock;
+    clock.start();
+    while (busy() && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    QCoreApplication::processEvents();
+    return !busy();
+}
+
+inline const char* const ScoreButtons[quintor::NCategories] = {"ButAces", "ButTwos", "ButThrees",
+    "ButFours", "ButFives", "ButSixes", "ButThreeOfAKind", "ButFourOfAkind", "ButFullHouse",
+    "ButSmallStraight", "ButLargeStraight", "ButQuintor", "ButChance"};
+
+inline const char* const ScoreRows[quintor::GrandTotal + 1] = {"EditAces", "EditTwos", "EditThrees",
+    "EditFours", "EditFives", "EditSixes", "EditThreeOfAKind", "EditFourOfAKind", "EditFullHouse",
+    "EditSmallStraight", "EditLargeStraight", "EditQuintor", "EditChance", "EditUSBonus", "EditEQBonus",
+    "EditGrandTotal"};
+
+inline std::vector<int> ShownDice(const QWidget* set) {
+    std::vector<int> v;
+    for (int i = 1; i <= quintor::NDice; ++i)
+        v.push_back(QString::fromStdString(Field(set, "EditDice" + std::to_string(i))).toInt());
+    return v;
+}
+inline quintor::ValueBagRank BagOf(const std::vector<int>& values) {
+    quintor::ValueBag bag;
+    for (int v : values) quintor::AddToBag(bag, v, 1);
+    return quintor::RankFromValueBag(bag);
+}
+
+// One turn through the windows: a roll, then for each keep mask ("11000": dice 1 and 2) a roll
+// keeping those dice, then the scoring in c.
+inline void PlayTurn(Trainer& t, quintor::Category c, const std::vector<std::string>& keeps = {"11000"}) {
+    QWidget* dice = t.main->DiceSet();
+    Find<QPushButton>(dice, "ButRoll")->click();
+    for (const std::string& keep : keeps) {
+        for (std::size_t i = 0; i < quintor::NDice; ++i)
+            Find<QCheckBox>(dice, "CheckDice" + std::to_string(i + 1))->setChecked(keep[i] == '1');
+        Find<QPushButton>(dice, "ButRoll")->click();
+    }
+    Find<QPushButton>(t.main->ScoreCard(), ScoreButtons[c])->click();
+}
+
+// A whole game, the categories scored in order, one keep a turn; "Game Over!" expected.
+inline void PlayWholeGame(Trainer& t) {
+    for (int turn = 0; turn < quintor::NTurnsPerGame; ++turn) {
+        if (turn == quintor::NTurnsPerGame - 1) t.dialogs.ExpectInform();
+        PlayTurn(t, quintor::Category(turn));
+    }
 }

@@ -25,23 +25,6 @@ using namespace quintor;
 
 namespace {
 
-const char* const Buttons[NCategories] = {"ButAces", "ButTwos", "ButThrees", "ButFours",
-    "ButFives", "ButSixes", "ButThreeOfAKind", "ButFourOfAkind", "ButFullHouse",
-    "ButSmallStraight", "ButLargeStraight", "ButQuintor", "ButChance"};
-
-// One turn through the windows: a roll, then for each keep mask a roll keeping those dice, then
-// the scoring.
-void Turn(Trainer& t, const std::vector<std::string>& keeps, Category c) {
-    QWidget* dice = t.main->DiceSet();
-    Find<QPushButton>(dice, "ButRoll")->click();
-    for (const std::string& keep : keeps) {
-        for (std::size_t i = 0; i < NDice; ++i)
-            Find<QCheckBox>(dice, "CheckDice" + std::to_string(i + 1))->setChecked(keep[i] == '1');
-        Find<QPushButton>(dice, "ButRoll")->click();
-    }
-    Find<QPushButton>(t.main->ScoreCard(), Buttons[c])->click();
-}
-
 TGameAnalysisForm* OpenAnalysis(TGameRecForm* w) {
     auto* b = Find<QPushButton>(w, "AnalysisButton");
     EXPECT_TRUE(b->isEnabled());
@@ -59,15 +42,7 @@ int Count(const std::vector<QScatterSeries*>& series) {
 }
 
 // Lets the worker thread finish, handling its signals, for at most a minute.
-void WaitForDistribution() {
-    QElapsedTimer clock;
-    clock.start();
-    while (TDistributionSource::Instance().Computing() && clock.elapsed() < 60000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    QCoreApplication::processEvents();
-}
+void WaitForDistribution() { WaitWhile([] { return TDistributionSource::Instance().Computing(); }); }
 
 TEST(GameAnalysis, FinishedGameSplitChartPercentileAndCostliestChoices) {
     Trainer t;
@@ -80,7 +55,7 @@ TEST(GameAnalysis, FinishedGameSplitChartPercentileAndCostliestChoices) {
         if (turn % 2 == 0) keeps.push_back("11000");
         if (turn % 4 == 0) keeps.push_back("10000");
         if (turn == NTurnsPerGame - 1) t.dialogs.ExpectInform();   // "Game Over!"
-        Turn(t, keeps, c);
+        PlayTurn(t, c, keeps);
     }
     const GameRecording& rec = t.main->Recording();
     const LuckAndSkill a = AnalyseLuckAndSkill(rec, OptimalStrategy);
@@ -177,8 +152,8 @@ TEST(GameAnalysis, FinishedGameSplitChartPercentileAndCostliestChoices) {
 
 TEST(GameAnalysis, AbortedGameEndsAtTheExpectationOfItsLastPosition) {
     Trainer t;
-    Turn(t, {"11100"}, Chance);
-    Turn(t, {}, Sixes);
+    PlayTurn(t, Chance, {"11100"});
+    PlayTurn(t, Sixes, {});
     Find<QPushButton>(t.main->DiceSet(), "ButRoll")->click();
     t.dialogs.ExpectAsk(true);
     t.main->NewGameButton->click();
@@ -227,16 +202,7 @@ GameRecording LateGame() {
     return rec;
 }
 
-// Lets the window's worker finish, for at most a minute.
-void WaitForChances(const TGameAnalysisForm* f) {
-    QElapsedTimer clock;
-    clock.start();
-    while (f->ChancesComputing() && clock.elapsed() < 60000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    EXPECT_FALSE(f->ChancesComputing());
-}
+void WaitForChances(const TGameAnalysisForm* f) { EXPECT_TRUE(WaitWhile([f] { return f->ChancesComputing(); })); }
 
 // Every point of every series of the game chart has the height of its point of the line.
 void ExpectMarkersOnTheLine(const TGameAnalysisForm* f) {

@@ -15,27 +15,7 @@ using namespace quintor;
 
 namespace {
 
-const char* const Buttons[NCategories] = {"ButAces", "ButTwos", "ButThrees", "ButFours",
-    "ButFives", "ButSixes", "ButThreeOfAKind", "ButFourOfAkind", "ButFullHouse",
-    "ButSmallStraight", "ButLargeStraight", "ButQuintor", "ButChance"};
-const char* const Rows[GrandTotal + 1] = {"EditAces", "EditTwos", "EditThrees", "EditFours",
-    "EditFives", "EditSixes", "EditThreeOfAKind", "EditFourOfAKind", "EditFullHouse",
-    "EditSmallStraight", "EditLargeStraight", "EditQuintor", "EditChance", "EditUSBonus",
-    "EditEQBonus", "EditGrandTotal"};
 const std::string Start = "123456TFHSLQC;63-   0  ;3";
-
-std::vector<int> ShownDice(const QWidget* dice) {
-    std::vector<int> v;
-    for (int i = 1; i <= NDice; ++i)
-        v.push_back(QString::fromStdString(Field(dice, "EditDice" + std::to_string(i))).toInt());
-    return v;
-}
-
-ValueBagRank BagOf(const std::vector<int>& values) {
-    ValueBag bag;
-    for (int v : values) AddToBag(bag, v, 1);
-    return RankFromValueBag(bag);
-}
 
 // Plays through the windows and keeps its own account of the game.
 struct Player {
@@ -61,9 +41,9 @@ struct Player {
         // Every roll rewrites all thirteen previews, used categories included, and enables
         // exactly the free categories.
         for (int c = 0; c < NCategories; ++c) {
-            auto* b = Find<QPushButton>(card, Buttons[c]);
+            auto* b = Find<QPushButton>(card, ScoreButtons[c]);
             EXPECT_EQ(b->toolTip().toStdString(), ScoreHint(OfficialRules, gs, ts, Category(c)));
-            EXPECT_EQ(b->isEnabled(), InSet(gs.free, c)) << Buttons[c];
+            EXPECT_EQ(b->isEnabled(), InSet(gs.free, c)) << ScoreButtons[c];
         }
     }
 
@@ -77,14 +57,14 @@ struct Player {
         total += delta[GrandTotal];
         gs = next;
         ts = InitialTurnState;
-        Find<QPushButton>(card, Buttons[c])->click();
+        Find<QPushButton>(card, ScoreButtons[c])->click();
         // The card shows the used rows and the sums; all buttons are off until the next roll.
         int upper = 0;
         for (int r = 0; r <= GrandTotal; ++r) {
             const bool shown = r >= NCategories || !InSet(gs.free, r);
-            EXPECT_EQ(Field(card, Rows[r]), shown ? Format("%4d", sum[r]) : "") << Rows[r];
+            EXPECT_EQ(Field(card, ScoreRows[r]), shown ? Format("%4d", sum[r]) : "") << ScoreRows[r];
             upper += r < 6 ? sum[r] : 0;
-            EXPECT_FALSE(r < NCategories && Find<QWidget>(card, Buttons[r])->isEnabled());
+            EXPECT_FALSE(r < NCategories && Find<QWidget>(card, ScoreButtons[r])->isEnabled());
         }
         EXPECT_EQ(Field(card, "EditUSTotal"), Format("%4d", upper));
         if (CategorySetSize(gs.free) == 0) return;

@@ -25,20 +25,6 @@ using namespace quintor;
 
 namespace {
 
-const char* const ScoreButtons[NCategories] = {"ButAces", "ButTwos", "ButThrees", "ButFours",
-    "ButFives", "ButSixes", "ButThreeOfAKind", "ButFourOfAkind", "ButFullHouse",
-    "ButSmallStraight", "ButLargeStraight", "ButQuintor", "ButChance"};
-
-// A roll, a keep of the first two dice, another roll, then the scoring in c.
-void PlayTurn(Trainer& t, Category c) {
-    QWidget* dice = t.main->DiceSet();
-    Find<QPushButton>(dice, "ButRoll")->click();
-    for (std::size_t i = 0; i < NDice; ++i)
-        Find<QCheckBox>(dice, "CheckDice" + std::to_string(i + 1))->setChecked(i < 2);
-    Find<QPushButton>(dice, "ButRoll")->click();
-    Find<QPushButton>(t.main->ScoreCard(), ScoreButtons[c])->click();
-}
-
 template <class T>
 std::vector<T*> Windows() {
     std::vector<T*> found;
@@ -54,13 +40,6 @@ TStatisticsForm* OpenStatistics(TMainForm& m) {
 }
 
 std::string Text(const QLabel* l) { return l->text().toStdString(); }
-
-void PlayWholeGame(Trainer& t) {
-    for (int turn = 0; turn < NTurnsPerGame; ++turn) {
-        if (turn == NTurnsPerGame - 1) t.dialogs.ExpectInform();   // "Game Over!"
-        PlayTurn(t, Category(turn));
-    }
-}
 
 }  // namespace
 
@@ -98,41 +77,17 @@ TEST(HistoryStore, FinishedAndAbortedGamesOfTheWindowProgramAreStoredOnce) {
     EXPECT_EQ(second->choices[0].turn, 1);
 }
 
-TEST(HistoryStore, AnUnusableHistoryShowsItsFaultOnceAndPlayGoesOn) {
-    Trainer t;
-    TMainForm& m = *t.main;
-    // A folder where the database should be: it can be neither opened nor moved aside usefully.
-    const std::string path = t.folder.Bin() + "/" + HistoryFileName;
-    std::filesystem::create_directories(path + "/inside");
-    t.dialogs.ExpectError();
-    PlayWholeGame(t);
-    ASSERT_EQ(t.dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
-    const std::string message = t.dialogs.Texts(ScriptedDialogs::ErrorKind)[0];
-    EXPECT_NE(message.find("history"), std::string::npos) << message;
-    EXPECT_EQ(m.NewGameButton->text(), "New Game");
-    // The next game is played and aborted as always; the same fault is not shown again.
-    m.NewGameButton->click();
-    PlayTurn(t, Aces);
-    t.dialogs.ExpectAsk(true);
-    m.NewGameButton->click();
-    EXPECT_TRUE(t.dialogs.Done());
-    EXPECT_EQ(t.dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
-    EXPECT_NE(RunLog().find("History: "), std::string::npos);
-}
-
-// The figures, the drill record and where the points go, against a recount from the games'
-// recordings and the answer given in the drill window (which stores into the same history).
+// The figures, the drill record and where the points go, against the games' analyses, the
+// history's splits and the answer given in the drill window (which stores into the same history).
 TEST(HistoryStore, TheStatisticsWindowShowsTheFiguresWhereThePointsGoAndTheDrillRecord) {
     Trainer t;
     TMainForm& m = *t.main;
     PlayWholeGame(t);
-    std::vector<GameRecording> games = {m.Recording()};
+    const LuckAndSkill a = AnalyseLuckAndSkill(m.Recording(), OptimalStrategy);
     m.NewGameButton->click();
     PlayTurn(t, Chance);
     t.dialogs.ExpectAsk(true);
     m.NewGameButton->click();
-    games.push_back(m.Recording());
-    const LuckAndSkill a = AnalyseLuckAndSkill(games[0], OptimalStrategy);
 
     // One drill answered in the drill window: the first free category of its position.
     TDrillForm* drill = m.Drills1Click();
@@ -143,27 +98,6 @@ TEST(HistoryStore, TheStatisticsWindowShowsTheFiguresWhereThePointsGoAndTheDrill
     ASSERT_TRUE(drill->Answered());
     const bool right = drill->Outcome().right;
     drill->close();
-
-    // Points lost by kind, turn and category scored when the best was another, per game.
-    std::array<double, NChoiceKinds> byKind{};
-    std::array<double, NTurnsPerGame> byTurn{};
-    std::array<double, NCategories> byCategory{};
-    std::array<int, NCategories> byCategoryTimes{};
-    for (const GameRecording& rec : games) {
-        const LuckAndSkill g = AnalyseLuckAndSkill(rec, OptimalStrategy);
-        for (int i = 0; i < rec.len; ++i) {
-            const ChoiceAnalysis& c = g.choices[std::size_t(i)];
-            const GameRecordingEntry& e = rec.entry[std::size_t(i)];
-            if (c.noChoice || c.identical) continue;
-            const int kind = e.event.aspect == Scoring ? 2 : e.turnState.rollsLeft == 2 ? 0 : 1;
-            byKind[std::size_t(kind)] += c.loss / 2;
-            byTurn[std::size_t(c.turn - 1)] += c.loss / 2;
-            if (e.event.aspect == Scoring) {
-                byCategory[std::size_t(e.event.category)] += c.loss / 2;
-                ++byCategoryTimes[std::size_t(e.event.category)];
-            }
-        }
-    }
 
     TStatisticsForm* w = OpenStatistics(m);
     ASSERT_NE(w, nullptr);
@@ -177,27 +111,29 @@ TEST(HistoryStore, TheStatisticsWindowShowsTheFiguresWhereThePointsGoAndTheDrill
     EXPECT_EQ(Text(w->DrillAnswersValue), right ? "1, 1 right (100.0%)" : "1, 0 right (0.0%)");
     EXPECT_NE(Text(w->DrillDueValue).find(" positions"), std::string::npos);
 
-    ASSERT_EQ(w->KindBars->count(), NChoiceKinds);
-    for (int k = 0; k < NChoiceKinds; ++k) EXPECT_NEAR(w->KindBars->at(k), byKind[std::size_t(k)], 1e-9) << k;
-    ASSERT_EQ(w->TurnBars->count(), NTurnsPerGame);
-    for (int i = 0; i < NTurnsPerGame; ++i) EXPECT_NEAR(w->TurnBars->at(i), byTurn[std::size_t(i)], 1e-9) << i;
-    ASSERT_EQ(w->CategoryTable->rowCount(), NCategories);
-    for (int c = 0; c < NCategories; ++c) {
-        EXPECT_EQ(w->CategoryTable->item(c, 0)->text().toStdString(), ScoreItemName(ScoreItem(c)));
-        EXPECT_EQ(w->CategoryTable->item(c, 1)->text().toInt(), byCategoryTimes[std::size_t(c)]) << c;
-        EXPECT_EQ(w->CategoryTable->item(c, 2)->text().toStdString(), Format("%.2f", 2 * byCategory[std::size_t(c)])) << c;
-        EXPECT_EQ(w->CategoryTable->item(c, 3)->text().toStdString(), Format("%.2f", byCategory[std::size_t(c)])) << c;
-    }
-    // Scoring the categories in order loses points: three habits, costliest first, in words.
+    // Where the points go: the history's splits (recounted from the games by the history tests),
+    // per game, with the costliest habits in words.
     HistoryDatabase db(m.History().Path());
     const LossSplits sp = ReadLossSplits(db, HistoryFilter{});
+    ASSERT_EQ(w->KindBars->count(), NChoiceKinds);
+    for (int k = 0; k < NChoiceKinds; ++k) EXPECT_NEAR(w->KindBars->at(k), sp.byKind[std::size_t(k)].loss / 2, 1e-9) << k;
+    ASSERT_EQ(w->TurnBars->count(), NTurnsPerGame);
+    for (int i = 0; i < NTurnsPerGame; ++i) EXPECT_NEAR(w->TurnBars->at(i), sp.byTurn[std::size_t(i)].loss / 2, 1e-9) << i;
+    ASSERT_EQ(w->CategoryTable->rowCount(), NCategories);
+    for (int c = 0; c < NCategories; ++c) {
+        const LossShare& share = sp.byCategory[std::size_t(c)];
+        EXPECT_EQ(w->CategoryTable->item(c, 0)->text().toStdString(), ScoreItemName(ScoreItem(c)));
+        EXPECT_EQ(w->CategoryTable->item(c, 1)->text().toInt(), share.choices) << c;
+        EXPECT_EQ(w->CategoryTable->item(c, 2)->text().toStdString(), Format("%.2f", share.loss)) << c;
+        EXPECT_EQ(w->CategoryTable->item(c, 3)->text().toStdString(), Format("%.2f", share.loss / 2)) << c;
+    }
+    // Scoring the categories in order loses points: three habits.
     ASSERT_EQ(sp.habits.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
         const std::string habit = Text(w->Habits[i]);
         EXPECT_EQ(habit.rfind(std::to_string(i + 1) + ". " + sp.habits[i].text + ": ", 0), 0u) << habit;
         EXPECT_NE(habit.find(Format("%.2f points in all.", sp.habits[i].loss)), std::string::npos) << habit;
     }
-
     // The charts over the games: the finished game only.
     ASSERT_EQ(w->ScoreSeries->count(), 1);
     EXPECT_EQ(w->ScoreSeries->at(0).y(), a.finalScore);
@@ -308,8 +244,8 @@ TEST(HistoryStore, AListedGameOpensItsReportAndAnalysisAgain) {
     w->close();
 }
 
-// The drill window uses the program's one history: its fault is shown once for the drills and
-// the games together, and neither stops.
+// The drill window uses the program's one history: a fault (a folder where the file should be)
+// is shown once for the drills and the games together, logged, and neither stops.
 TEST(HistoryStore, TheDrillWindowSharesTheHistoryAndItsFaultIsShownOnce) {
     Trainer t;
     TMainForm& m = *t.main;
@@ -318,6 +254,7 @@ TEST(HistoryStore, TheDrillWindowSharesTheHistoryAndItsFaultIsShownOnce) {
     TDrillForm* drill = m.Drills1Click();
     ASSERT_NE(drill, nullptr);
     EXPECT_TRUE(t.dialogs.Done());
+    EXPECT_NE(t.dialogs.Last().find("history"), std::string::npos) << t.dialogs.Last();
     EXPECT_EQ(drill->History(), &m.History());
     EXPECT_FALSE(drill->Position().empty());   // from optimal play instead
     EXPECT_EQ(Find<QLabel>(drill, "SourceLabel")->text(), QStringLiteral("A position from optimal play"));
@@ -332,4 +269,5 @@ TEST(HistoryStore, TheDrillWindowSharesTheHistoryAndItsFaultIsShownOnce) {
     EXPECT_TRUE(t.dialogs.Done());
     EXPECT_EQ(t.dialogs.Texts(ScriptedDialogs::ErrorKind).size(), 1u);
     EXPECT_EQ(m.NewGameButton->text(), "New Game");
+    EXPECT_NE(RunLog().find("History: "), std::string::npos);
 }

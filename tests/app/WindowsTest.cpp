@@ -30,22 +30,6 @@ QMessageBox* ShownBox() {
     return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
 }
 
-// Plays a whole game the quickest way: one roll a turn, scored in the first free category.
-void PlayWholeGame(Trainer& t) {
-    TMainForm& m = *t.main;
-    for (int turn = 1; turn <= NTurnsPerGame; ++turn) {
-        Find<QPushButton>(m.DiceSet(), "ButRoll")->click();
-        if (turn == NTurnsPerGame) t.dialogs.ExpectInform();
-        for (QPushButton* b : m.ScoreCard()->findChildren<QPushButton*>()) {
-            if (b->isEnabled()) {
-                b->click();
-                break;
-            }
-        }
-    }
-    EXPECT_EQ(t.dialogs.Last(), "Game Over!");
-}
-
 }  // namespace
 
 // On a screen as large as designed for, every window opens at its designed place; the advisor

@@ -17,12 +17,8 @@ TEST(CliCommands, RulesAsInTheRunLogVersionAndHelp) {
     EXPECT_EQ(RunCli({"rules"}).out, rules.out);
     const RunResult version = RunBinary({"--version"}), help = RunCli({"--help"});
     EXPECT_TRUE(version.rc == ExitOk && version.out == "1.2.1 beta\n" && help.rc == ExitOk) << version.out;
-    for (const char* usage : {"rules", "tables create [--location DIR] [--expected | --variance] [--threads N]",
-                              "tables info [--location DIR]", "evaluate [--location DIR] --strategy optimal|simple|minscore",
-                              "advise [--location DIR] [--target T] STATE", "play [--location DIR] [--dice SOURCE] [--seed N] [--save FILE] [--history FILE]",
-                              "history [--history FILE] [--dice SOURCE] [--last N] [--csv FILE]",
-                              "stats [--history FILE] [--dice SOURCE]",
-                              "--version", "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
+    // Each command's synopsis is checked with its own help below.
+    for (const char* usage : {"--version", "fair (default), perlist, perbag, demon, angel, special, stuckat, user"})
         EXPECT_TRUE(Contains(help.out, usage)) << usage;
 }
 

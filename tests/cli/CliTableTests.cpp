@@ -166,26 +166,6 @@ TEST(CliTables, AFullOutputIsExitOneAndTheWorkIsStillDone) {
         const RunResult r = toFull(args);
         EXPECT_TRUE(r.rc == ExitFailure && Contains(r.err, "quintor: the output could not be written")) << args[0] << ": " << r.err;
     }
-    TempDir io;
-    const int status = std::system(("'" QUINTOR_BINARY "' advise --location '" + t.location + "' '123456TFHSLQC;63- 0 ;3' >/dev/full 2>'" +
-                                    io.file("err") + "'").c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ExitFailure);
-    const std::string err = ReadFile(io.file("err"));   // the reason when the last write failed
-    EXPECT_TRUE(err.rfind("quintor: the output could not be written", 0) == 0 && err.find('\n') == err.size() - 1) << err;
-}
-
-// Without --location: a folder gstbl beside the program's folder if there is one, else the
-// program's folder; the run log goes beside the program.
-TEST(CliTables, TheDefaultLocationIsBesideTheProgram) {
-    TempDir root;
-    fs::create_directories(root.file("bin"));
-    fs::copy_file(QUINTOR_BINARY, root.file("bin/quintor"));
-    for (const std::string& location : {root.file("bin"), root.file("bin/../gstbl")}) {
-        if (location != root.file("bin")) fs::create_directories(root.file("gstbl"));
-        const RunResult r = RunBinary({"tables", "info"}, "", root.file("bin/quintor"));
-        EXPECT_TRUE(r.rc == ExitFailure && r.out.rfind("Table location: " + location + "\n", 0) == 0) << r.out;
-    }
-    EXPECT_TRUE(fs::exists(root.file("bin/quintor.log")));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ ScoreDistribution Uniform400() {
 
 }  // namespace
 
-TEST(HistoryRecording, FinishedAndAbortedGamesFromTheSessionStoredAndReadBack) {
+TEST(HistoryRecording, FinishedAndAbortedGamesFromTheSessionCountAndStoreAsTheirAnalysis) {
     UseCompleteOptimalTable();
     TempFolder folder;
     HistoryDatabase db(folder / HistoryFileName);
@@ -87,17 +87,11 @@ TEST(HistoryRecording, FinishedAndAbortedGamesFromTheSessionStoredAndReadBack) {
         EXPECT_NEAR(g.sumLoss, loss, 1e-9);
         EXPECT_NEAR(g.sumLuck, luck, 1e-9);
 
-        // Every choice: its position reads back as the recorded one, the turn counts as the
-        // report counts, and the values are the analysis's.
+        // Every choice (its position is read back by the rebuilding test below): the turn counts
+        // as the report counts, and the values are the analysis's.
         for (int i = 0; i < s.recording.len; ++i) {
             const GameRecordingEntry& r = s.recording.entry[std::size_t(i)];
             const HistoryChoice& c = g.choices[std::size_t(i)];
-            AbstractState st;
-            ASSERT_TRUE(ReadAbstractState(c.position, st)) << c.position << ": " << st.error;
-            EXPECT_TRUE(EqualGameStates(st.gameState, r.gameState)) << c.position;
-            EXPECT_EQ(st.total, r.total);
-            EXPECT_EQ(st.turnState.dice, r.turnState.dice);
-            EXPECT_EQ(st.turnState.rollsLeft, r.turnState.rollsLeft);
             EXPECT_TRUE(EqualEvents(c.choice, r.event));
             EXPECT_EQ(c.turn, NCategories + 1 - CategorySetSize(r.gameState.free));
             EXPECT_EQ(c.loss, a.choices[std::size_t(i)].loss);
@@ -113,22 +107,6 @@ TEST(HistoryRecording, FinishedAndAbortedGamesFromTheSessionStoredAndReadBack) {
         const HistoryResult stored = db.StoreGame(g);
         ASSERT_TRUE(stored.ok) << stored.message;
     }
-    // Both come back as they went in.
-    const std::optional<HistoryGame> first = db.ReadGame(1), second = db.ReadGame(2);
-    ASSERT_TRUE(first && second);
-    EXPECT_TRUE(first->finished);
-    EXPECT_FALSE(second->finished);
-    const GameSession s = PlaySession(4242);
-    EXPECT_EQ(first->finalScore, SessionTotal(s));
-    ASSERT_EQ(first->choices.size(), std::size_t(s.recording.len));
-    const HistoryGame again = HistoryGameFromRecording(
-        s.recording, AnalyseLuckAndSkill(s.recording, OptimalStrategy), d, "fair", 1'700'000'000, 1'700'000'321);
-    for (std::size_t i = 0; i < again.choices.size(); ++i) {
-        EXPECT_EQ(first->choices[i].position, again.choices[i].position);
-        EXPECT_TRUE(EqualEvents(first->choices[i].best, again.choices[i].best));
-        EXPECT_DOUBLE_EQ(first->choices[i].value, again.choices[i].value);
-    }
-    EXPECT_EQ(first->counts.byClass, again.counts.byClass);
 }
 
 namespace {
