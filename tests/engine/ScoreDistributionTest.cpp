@@ -99,6 +99,27 @@ TEST(ScoreDistribution, FromAnyPointAgreesWithTheTables) {
         EXPECT_NEAR(DistributionMean(atRoll), total + value, 1e-9);
         const TargetChances c = ChancesToReach(t.expected, g, total, roll, total + 60, 2);
         EXPECT_NEAR(c.point, ChanceToReach(atRoll, total + 60), 1e-15);
+        // Too large for the exact play: the option the strategy takes has the point's chance.
+        Event chosen;
+        ChooseEvent(OptimalStrategy, g, roll, total, chosen, false);
+        int matches = 0;
+        for (std::size_t o = 0; o < c.options.size(); ++o) {
+            const PointOption& op = c.options[o];
+            if (op.aspect == chosen.aspect &&
+                (op.aspect == Scoring ? op.category == chosen.category : op.bag == chosen.arg)) {
+                ++matches;
+                EXPECT_NEAR(c.chance[o], c.point, 1e-14);
+            }
+        }
+        EXPECT_EQ(matches, 1);
+        // Each target is its own pair of passes; the chance never rises with it.
+        double before = 1.0;
+        for (int target = total + 10; target <= total + 150; target += 10) {
+            const double now = ChancesToReach(t.expected, g, total, roll, target, 2).point;
+            EXPECT_LE(now, before + 1e-15) << "target " << target;
+            before = now;
+        }
+        EXPECT_NEAR(ChancesToReach(t.expected, g, total, roll, total, 2).point, 1.0, 1e-12);
         const TurnState kept{2, ToRoll, ValueBagRank(12)};
         const ScoreDistribution atKeep = DistributionFrom(t.expected, g, total, kept, 2);
         // It is the mixture of its outcomes' distributions, each at its chance.
